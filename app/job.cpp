@@ -1,0 +1,83 @@
+#include "app/job.h"
+
+#include "app/cancel.h"
+#include "app/clipboard.h"
+#include "app/exit_codes.h"
+
+namespace {
+
+const char* const TEXT_COPYING = "結果をクリップボードにコピー中";
+const char* const TEXT_DONE = "完了";
+const char* const TEXT_CLIPBOARD_FAILED =
+    "クリップボードにテキストをコピーできません。\n\n"
+    "しばらく時間を置くかコンピュータを再起動してから、もう一度実行してください。";
+
+DWORD WINAPI workerEntry(LPVOID parameter) {
+  Job& job = *static_cast<Job*>(parameter);
+  std::int32_t code;
+  try {
+    code = job.workerMain();
+  } catch (const RunCancelled&) {
+    code = EXIT_CANCELLED;
+  }
+  job.closeWindow();
+  return static_cast<DWORD>(code);
+}
+
+// Once the message loop has ended the window is no longer serviced, but a
+// message box owned by it still sends messages to this thread (disabling and
+// re-enabling its owner). Dispatching sent messages only, while waiting,
+// keeps the worker's box from hanging without servicing anything posted.
+void waitServicingSentMessages(HANDLE thread) {
+  for (;;) {
+    const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (woke != WAIT_OBJECT_0 + 1) return;
+    MSG ignored;
+    PeekMessageA(&ignored, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+}  // namespace
+
+Job::Job(HINSTANCE instanceHandle) : Job(instanceHandle, GetCommandLineA()) {}
+
+Job::Job(HINSTANCE instanceHandle, const char* commandLine)
+    : appInstance(instanceHandle), arguments(commandLine) {}
+
+std::int32_t Job::run() {
+  if (!createWindow(appInstance)) return EXIT_WINDOW_FAILED;
+
+  HANDLE worker = CreateThread(nullptr, 0, workerEntry, this, 0, nullptr);
+  if (worker == nullptr) return EXIT_THREAD_FAILED;
+
+  if (WaitForSingleObject(worker, SHOW_DELAY_MS) == WAIT_TIMEOUT) {
+    runMessageLoop();
+    waitServicingSentMessages(worker);
+  }
+
+  DWORD code = static_cast<DWORD>(EXIT_THREAD_FAILED);
+  GetExitCodeThread(worker, &code);
+  CloseHandle(worker);
+  return static_cast<std::int32_t>(code);
+}
+
+std::int32_t Job::workerMain() {
+  if (!loadIniSettings()) return EXIT_SETTINGS_FAILED;
+  if (!applyCommandLine()) return EXIT_ARGUMENTS_FAILED;
+  buildOutputVocabulary();
+  const std::string text = buildText();
+
+  setStatus(TEXT_COPYING, "");
+  if (!copyTextToClipboard(text.c_str())) {
+    showMessage(TEXT_CLIPBOARD_FAILED, MB_ICONERROR | MB_OK);
+    return EXIT_CLIPBOARD_FAILED;
+  }
+
+  MessageBeep(0);
+  if (isVisible()) {
+    setStatus(TEXT_DONE, "");
+    Sleep(1000);
+    cancelFlag.store(true);
+  }
+  return EXIT_OK;
+}

@@ -1,0 +1,41 @@
+// The object of one run: the progress window part, the settings, the
+// command line and the collected files. Every stage is an operation of it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "collect/argument_list.h"
+#include "digest/file_entry.h"
+#include "settings/output_options.h"
+#include "ui/progress_window.h"
+
+class Job : public ProgressWindow {
+ public:
+  explicit Job(HINSTANCE appInstance);            // tokenizes GetCommandLineA()
+  Job(HINSTANCE appInstance, const char* commandLine);
+
+  std::int32_t run();         // main thread; the process exit code
+  std::int32_t workerMain();  // worker thread; the stages in their fixed order
+
+  // The cancel poll of the per-entry operations: returns at once when the
+  // flag is clear; otherwise pauses 1000 ms, closes the window and throws
+  // RunCancelled, which ends the worker with EXIT_CANCELLED.
+  void checkCancel();
+
+  // Stages, worker thread.
+  bool loadIniSettings();        // settings/ini_file.cpp
+  bool applyCommandLine();       // collect/arguments.cpp
+  std::uint32_t collectPath(const std::string& path, const std::string& urlPrefix,
+                            bool topLevel);  // collect/path_walk.cpp
+  void buildOutputVocabulary();  // settings/vocabulary.cpp
+  std::string buildText();       // app/pipeline.cpp
+
+  OutputOptions options;
+  HINSTANCE appInstance;
+  ArgumentList arguments;
+  std::vector<FileEntry> entries;
+};

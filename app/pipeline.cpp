@@ -1,0 +1,36 @@
+#include <algorithm>
+#include <optional>
+
+#include "app/job.h"
+#include "collect/ordering.h"
+#include "digest/digest_entry.h"
+#include "text/entry_stages.h"
+#include "text/line_assembly.h"
+
+// The passes depend on each other: digests are taken in collection order,
+// the sort sees the paths as collected (lower-casing comes after it), and
+// every entry is prepared before the first line is built, because the lines
+// are aligned to the widest path and size of the whole run.
+std::string Job::buildText() {
+  if (options.ShowMD5) {
+    setStatus("ファイルの MD5 値の取得中", "");
+    startProgress(static_cast<std::int64_t>(options.TotalSize));
+    for (FileEntry& entry : entries) digestEntry(entry, *this);
+  }
+
+  setStatus("ファイル名の並べ替え中", "");
+  sortEntries(entries);
+
+  setStatus("ファイル情報の整理中", "");
+  startProgress(static_cast<std::int64_t>(entries.size()));
+  std::optional<SizeScale> scale;
+  for (FileEntry& entry : entries) prepareEntry(entry, *this, scale);
+
+  std::string output = options.OutputTabText ? tabHeaderLine(options) : std::string();
+
+  setStatus("URL 文字列の作成中", "");
+  startProgress(static_cast<std::int64_t>(entries.size()));
+  std::size_t lineCapacity = 0;
+  for (FileEntry& entry : entries) appendEntryLine(entry, *this, lineCapacity, output);
+  return output;
+}

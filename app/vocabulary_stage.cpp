@@ -1,0 +1,4 @@
+#include "app/job.h"
+#include "settings/vocabulary.h"
+
+void Job::buildOutputVocabulary() { ::buildOutputVocabulary(options); }

@@ -1,0 +1,12 @@
+// Order of the output: URL paths as collected, byte by byte, unsigned, no
+// case folding and no locale; a path that is a prefix of another comes first.
+#pragma once
+
+#include <vector>
+
+#include "digest/file_entry.h"
+
+bool entryLess(const FileEntry& a, const FileEntry& b);
+
+// In place and not stable: entries with equal paths end up in either order.
+void sortEntries(std::vector<FileEntry>& entries);

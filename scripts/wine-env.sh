@@ -1,0 +1,55 @@
+# Sourced by the run and test scripts: a private Wine desktop for one run.
+#   wine_env_start DIR   private WINEPREFIX under DIR, private Xvfb display,
+#                        one persistent wineserver, code page 932, Tokyo time
+#   wine_env_stop        stops what wine_env_start started, by process id
+# Everything started is recorded, so a trap can stop it also on failure.
+
+WINE64=/usr/lib/wine/wine64
+QV_XVFB_PID=
+QV_WINESERVER_STARTED=
+
+wine_env_start() {
+  local dir=$1
+  mkdir -p "$dir"
+  export WINEPREFIX=$dir/wineprefix
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  export TZ=${TZ:-Asia/Tokyo}
+
+  # A free display number: no lock file and no socket.
+  local n=90
+  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+  Xvfb :$n -screen 0 1280x800x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+  QV_XVFB_PID=$!
+  export DISPLAY=:$n
+  local i
+  for i in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
+
+  wineserver -p
+  QV_WINESERVER_STARTED=1
+  if [ ! -f "$WINEPREFIX/.qv-ready" ]; then
+    # Output goes to a file: Wine's background services inherit it and keep
+    # any pipe open long after the program ends.
+    "$WINE64" wineboot -i >"$dir/wineboot.log" 2>&1 </dev/null
+    # Unmanaged windows: without a window manager, hiding a managed window
+    # (every message box) costs about two seconds.
+    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$dir/wineboot.log" 2>&1 </dev/null
+    touch "$WINEPREFIX/.qv-ready"
+  else
+    "$WINE64" wineboot >"$dir/wineboot.log" 2>&1 </dev/null
+  fi
+}
+
+wine_env_stop() {
+  if [ -n "$QV_WINESERVER_STARTED" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    QV_WINESERVER_STARTED=
+  fi
+  if [ -n "$QV_XVFB_PID" ]; then
+    kill "$QV_XVFB_PID" 2>/dev/null || true
+    wait "$QV_XVFB_PID" 2>/dev/null || true
+    QV_XVFB_PID=
+  fi
+}

@@ -1,0 +1,1 @@
+#include "settings/output_options.h"

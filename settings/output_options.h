@@ -1,0 +1,32 @@
+// The settings record of one run. Field names follow the INI keys, so the
+// INI loader, the command line and the output code all speak of the same
+// `ShowMD5` or `URLHead`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The placeholder head used until the INI file or /U names the real one.
+constexpr const char* DEFAULT_URL_HEAD = "http://www.example.com/files/";
+
+struct OutputOptions {
+  bool CommeredNumber = true;   // group integer digits of sizes with ","
+  bool InsertNewLine = false;   // size part on a line of its own, blank line after each entry
+  bool UseWideChar = false;     // full-width brackets and Japanese separators
+  bool EnSmallURL = false;      // lower-case A-Z of URL paths after sorting
+  bool EncodeURL = true;        // percent-encode URL path components; output is URLs
+  std::int32_t ByteUnit = 0;    // 0 bytes, 1 K, 2 M, 3 G, 4 T, 5 P
+  bool ShowDate = false;        // last-write date
+  bool ShowTime = false;        // last-write time behind the date
+  bool ShowMD5 = false;         // MD5 of every file
+  bool OutputTabText = false;   // tab-separated with a header line
+  std::string URLHead = DEFAULT_URL_HEAD;  // put in front of every URL path
+  std::string ByteUnitName;     // unit word; empty: follows from ByteUnit
+
+  std::uint64_t TotalSize = 0;          // bytes of all collected files
+  std::uint32_t MaxUrlPathLength = 0;   // widest URL path, in bytes
+  std::uint32_t MaxSizeTextLength = 0;  // widest size text, in bytes
+
+  std::string OpenText;   // between URL and size (bracketed form)
+  std::string CloseText;  // ends an entry (bracketed form)
+};

@@ -1,0 +1,3 @@
+#include "settings/vocabulary.h"
+
+void buildOutputVocabulary(OutputOptions&) {}

@@ -1,0 +1,57 @@
+// The progress popup of the main thread and the operations by which the
+// worker reports to it. The worker never touches a control: it writes the
+// process-wide status buffers and posts notifications, and it never waits
+// for the main thread, which services nothing during the first five seconds.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+constexpr int IDC_STATUS_LINE1 = 110;
+constexpr int IDC_STATUS_LINE2 = 111;
+constexpr int IDC_CANCEL_BUTTON = 112;
+constexpr UINT_PTR IDT_SHOW_DELAY = 100;
+constexpr UINT SHOW_DELAY_MS = 5000;
+constexpr int IDI_APP = 102;
+
+// Private notifications to the main window; both carry no parameters: the
+// window reads the text from the status buffer when it handles them.
+constexpr UINT WM_STATUS_LINE1 = WM_USER + 1;
+constexpr UINT WM_STATUS_LINE2 = WM_USER + 2;
+
+constexpr const char* APP_NAME = "Quorvane";  // window class, title and message-box caption
+
+class ProgressWindow {
+ public:
+  ProgressWindow() = default;
+  ~ProgressWindow() { closeWindow(); }
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+  // Main thread.
+  bool createWindow(HINSTANCE appInstance);
+  void runMessageLoop();
+
+  // Worker thread (closeWindow also on the main thread once the worker ended).
+  void setStatusLine1(const char* text);
+  void setStatusLine2(const char* text);
+  void setStatus(const char* line1, const char* line2);
+  void startProgress(std::int64_t total);
+  void advanceProgress(std::int64_t amount);
+  void closeWindow();
+  bool isVisible() const;
+  int showMessage(const char* text, UINT style);
+
+  HINSTANCE instance = nullptr;    // the program's instance, stored by createWindow
+  HWND mainWindow = nullptr;       // the popup; null when not created or closed
+  HWND statusLine1 = nullptr;      // control 110
+  HWND statusLine2 = nullptr;      // control 111
+  HWND progressBar = nullptr;      // range 0-1024
+  HWND cancelButton = nullptr;     // control 112
+  std::int64_t progressDone = 0;   // work done in the current stage, in its own unit
+  double progressScale = 1.0;      // stage total / 1024
+  std::int32_t lastPosition = 0;   // last position posted to the bar
+};
+
+LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

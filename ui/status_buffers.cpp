@@ -1,0 +1,45 @@
+#include "ui/status_buffers.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+char statusText1[STATUS_TEXT1_SIZE];
+char statusText2[STATUS_TEXT2_SIZE];
+SRWLOCK statusLock = SRWLOCK_INIT;
+std::atomic<bool> notificationPending[2];
+
+char* bufferOf(StatusLine line) { return line == StatusLine::First ? statusText1 : statusText2; }
+std::size_t sizeOf(StatusLine line) {
+  return line == StatusLine::First ? STATUS_TEXT1_SIZE : STATUS_TEXT2_SIZE;
+}
+std::atomic<bool>& pendingOf(StatusLine line) {
+  return notificationPending[static_cast<int>(line)];
+}
+
+void copyCut(char* destination, std::size_t size, const char* text) {
+  const std::size_t length = strnlen(text, size - 1);
+  std::memcpy(destination, text, length);
+  destination[length] = '\0';
+}
+
+}  // namespace
+
+bool storeStatusText(StatusLine line, const char* text) {
+  AcquireSRWLockExclusive(&statusLock);
+  copyCut(bufferOf(line), sizeOf(line), text);
+  ReleaseSRWLockExclusive(&statusLock);
+  return !pendingOf(line).exchange(true);
+}
+
+void forgetPendingNotification(StatusLine line) { pendingOf(line).store(false); }
+
+void takeStatusText(StatusLine line, char* destination, std::size_t size) {
+  pendingOf(line).store(false);
+  AcquireSRWLockShared(&statusLock);
+  copyCut(destination, size, bufferOf(line));
+  ReleaseSRWLockShared(&statusLock);
+}
