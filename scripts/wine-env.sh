@@ -26,6 +26,7 @@ wine_env_start() {
   local i
   for i in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
 
+  mkdir -p "$WINEPREFIX"
   wineserver -p
   QV_WINESERVER_STARTED=1
   if [ ! -f "$WINEPREFIX/.qv-ready" ]; then
