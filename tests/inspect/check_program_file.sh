@@ -24,6 +24,10 @@ done
 for dll in kernel32.dll user32.dll gdi32.dll comctl32.dll; do
   check "imports $dll" '[[ " $dlls" == *" $dll "* ]]'
 done
+comctl=$(awk 'tolower($0) ~ /dll name: comctl32/ {on=1; next} on && /^$/ {on=0} on' <<<"$headers")
+# One import, by ordinal: the entry's high bit set and the ordinal 0x11 (17).
+imports=$(grep -Ec "^[[:space:]]+[0-9a-f]{8,16}[[:space:]]" <<<"$comctl")
+check "comctl32 is imported by ordinal 17 only" '[ "$imports" = 1 ] && grep -Eq "^[[:space:]]+80+11[[:space:]]" <<<"$comctl"'
 check "no MinGW runtime DLL" '! grep -Eiq "libstdc|libgcc|libwinpthread" <<<"$dlls"'
 
 resources=$("$objdump" -s -j .rsrc "$exe" 2>/dev/null | wc -l)

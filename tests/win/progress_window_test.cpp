@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/cancel.h"
+#include "ui/progress_window.h"
+
+namespace {
+
+// The window lives on the test thread, which does not pump until a test
+// drains the queue itself: the same situation as the main thread during the
+// first five seconds of a run.
+class ProgressWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(window.createWindow(GetModuleHandleA(nullptr))); }
+  void TearDown() override {
+    if (HWND main = window.mainWindow) {
+      window.closeWindow();
+      DestroyWindow(main);
+    }
+    drain();
+    cancelFlag.store(false);
+  }
+
+  // Removes and dispatches everything waiting; returns how many messages of
+  // the given kind were among them.
+  int drain(UINT counted = 0, std::vector<WPARAM>* parameters = nullptr) {
+    int count = 0;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (counted != 0 && message.message == counted) {
+        ++count;
+        if (parameters) parameters->push_back(message.wParam);
+      }
+      DispatchMessageA(&message);
+    }
+    return count;
+  }
+
+  std::string controlText(int id) {
+    char text[1024] = {};
+    GetWindowTextA(GetDlgItem(window.mainWindow, id), text, sizeof text);
+    return text;
+  }
+
+  ProgressWindow window;
+};
+
+TEST_F(ProgressWindowTest, LayoutFollowsTheWorkArea) {
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  RECT frame{};
+  GetWindowRect(window.mainWindow, &frame);
+  POINT origin{0, 0};
+  ClientToScreen(window.mainWindow, &origin);
+  EXPECT_EQ(frame.left, (work.right - work.left - 600) / 2);
+  EXPECT_EQ(frame.right - frame.left, 600);
+  EXPECT_EQ(origin.y, (work.bottom - work.top - 72) / 3);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_NE(GetClassLongPtrA(window.mainWindow, GCL_STYLE) & CS_NOCLOSE, 0u);
+
+  drain();
+  EXPECT_EQ(controlText(IDC_CANCEL_BUTTON), "ｷｬﾝｾﾙ");
+  EXPECT_EQ(SendMessageA(window.progressBar, PBM_GETRANGE, FALSE, 0), 1024);
+}
+
+TEST_F(ProgressWindowTest, BurstOfStatusTextsLeavesOneNotificationPerLine) {
+  for (int i = 0; i < 5000; ++i) {
+    const std::string text = "entry " + std::to_string(i);
+    window.setStatus("stage", text.c_str());
+  }
+  MSG first;
+  ASSERT_TRUE(PeekMessageA(&first, window.mainWindow, WM_STATUS_LINE1, WM_STATUS_LINE2, PM_NOREMOVE));
+
+  int line1 = 0;
+  int line2 = 0;
+  MSG message;
+  // The bar's range message shares its value with line 1's notification;
+  // only those addressed to the main window count.
+  while (PeekMessageA(&message, window.mainWindow, WM_STATUS_LINE1, WM_STATUS_LINE2, PM_REMOVE)) {
+    if (message.hwnd == window.mainWindow) (message.message == WM_STATUS_LINE1 ? line1 : line2) += 1;
+    DispatchMessageA(&message);
+  }
+  EXPECT_EQ(line1, 1);
+  EXPECT_EQ(line2, 1);
+  EXPECT_EQ(controlText(IDC_STATUS_LINE1), "stage");
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), "entry 4999");
+
+  // Once handled, the next text is notified again.
+  window.setStatusLine2("next");
+  EXPECT_EQ(drain(WM_STATUS_LINE2), 1);
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), "next");
+}
+
+TEST_F(ProgressWindowTest, LongTextsAreCutToTheirLine) {
+  const std::string text(300, 'x');
+  window.setStatus(text.c_str(), text.c_str());
+  drain();
+  EXPECT_EQ(controlText(IDC_STATUS_LINE1), std::string(259, 'x'));
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), text);
+
+  const std::string longer(2000, 'y');
+  window.setStatusLine2(longer.c_str());
+  drain();
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), std::string(779, 'y'));
+}
+
+TEST_F(ProgressWindowTest, BarMovesOnlyWhenItsPositionChanges) {
+  drain();
+  std::vector<WPARAM> positions;
+
+  window.startProgress(0);  // a stage with nothing to do stays at 0
+  window.advanceProgress(1);
+  window.advanceProgress(1000);
+  EXPECT_EQ(drain(PBM_SETPOS), 0);
+
+  window.startProgress(1);  // one entry: straight to the end
+  window.advanceProgress(1);
+  EXPECT_EQ(drain(PBM_SETPOS, &positions), 1);
+  EXPECT_EQ(positions.back(), 1024u);
+  window.advanceProgress(5);  // beyond the total the bar stays full
+  EXPECT_EQ(drain(PBM_SETPOS), 0);
+
+  positions.clear();
+  const std::int64_t total = 10LL << 30;  // 10 GiB in 128 KiB chunks
+  window.startProgress(total);
+  for (std::int64_t done = 0; done < total; done += 131072) window.advanceProgress(131072);
+  drain(PBM_SETPOS, &positions);
+  ASSERT_EQ(positions.size(), 1025u);  // 0 and every step up to 1024
+  for (std::size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(positions[i], i);
+  EXPECT_EQ(window.lastPosition, 1024);
+
+  // A new stage starting where the last one stood posts nothing at its start.
+  window.startProgress(0);
+  window.startProgress(100);
+  positions.clear();
+  drain(PBM_SETPOS, &positions);
+  EXPECT_EQ(positions, std::vector<WPARAM>{0});
+  window.startProgress(100);
+  EXPECT_EQ(drain(PBM_SETPOS), 0);
+}
+
+TEST_F(ProgressWindowTest, CancelButtonRetitlesDisablesAndRaisesTheFlag) {
+  drain();
+  ASSERT_FALSE(cancelFlag.load());
+  SendMessageA(window.mainWindow, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_BUTTON, BN_CLICKED),
+               reinterpret_cast<LPARAM>(window.cancelButton));
+  char title[128] = {};
+  GetWindowTextA(window.mainWindow, title, sizeof title);
+  EXPECT_STREQ(title, "Quorvane: キャンセルされました。");
+  EXPECT_FALSE(IsWindowEnabled(window.cancelButton));
+  EXPECT_TRUE(cancelFlag.load());
+  EXPECT_EQ(controlText(IDC_STATUS_LINE1), "");  // the status lines keep their texts
+}
+
+TEST_F(ProgressWindowTest, AfterCloseNothingIsReported) {
+  drain();
+  HWND main = window.mainWindow;
+  window.closeWindow();
+  EXPECT_EQ(window.mainWindow, nullptr);
+  EXPECT_FALSE(window.isVisible());
+  window.setStatus("a", "b");
+  window.startProgress(1);
+  window.advanceProgress(1);
+  int others = 0;
+  int closes = 0;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    // Handling the close request destroys the window, which posts the quit message.
+    if (message.message != WM_QUIT) (message.message == WM_CLOSE ? closes : others) += 1;
+    DispatchMessageA(&message);
+  }
+  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(others, 0);
+  EXPECT_FALSE(IsWindow(main));  // the close request destroyed it
+}
+
+TEST_F(ProgressWindowTest, ShowTimerMakesTheWindowVisible) {
+  // The timer message comes only once this thread pumps; pump past five seconds.
+  const DWORD start = GetTickCount();
+  MSG message;
+  while (!window.isVisible() && GetTickCount() - start < 8000) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageA(&message);
+    } else {
+      Sleep(10);
+    }
+  }
+  const DWORD elapsed = GetTickCount() - start;
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_GE(elapsed, 4800u);
+  EXPECT_LE(elapsed, 7000u);
+}
+
+}  // namespace
