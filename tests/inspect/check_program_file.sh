@@ -2,6 +2,7 @@
 # Checks a built quorvane.exe: PE machine type, GUI subsystem, the icon and
 # manifest resources, and that it imports only the system DLLs it may rely on.
 set -u
+export LC_ALL=C  # objdump speaks the locale's language otherwise
 objdump=$1 exe=$2 machine=$3
 fail=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
