@@ -1,0 +1,221 @@
+#include "digest/digest_entry.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "app/cancel.h"
+#include "app/job.h"
+#include "digest/file_reader.h"
+#include "digest_test_support.h"
+#include "ui/status_buffers.h"
+
+// After windows.h, which job.h brings in.
+#include <commctrl.h>
+
+using digest_test::MessageBoxWatcher;
+using digest_test::TempFolder;
+
+namespace {
+
+const char* const EMPTY_MD5 = "d41d8cd98f00b204e9800998ecf8427e";
+
+FileEntry entryFor(const std::string& localPath, const std::string& urlPath = "f.bin") {
+  FileEntry entry;
+  entry.localPath = localPath;
+  entry.urlPath = urlPath;
+  entry.digestText = "left over";
+  return entry;
+}
+
+// Digests the entry with the given form and returns its digestText; adds
+// the bar's advance to *progress when given.
+std::string digestIn(FileEntry entry, bool tab, bool wide, std::int64_t* progress = nullptr) {
+  Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
+  job.options.OutputTabText = tab;
+  job.options.UseWideChar = wide;
+  digestEntry(entry, job);
+  if (progress != nullptr) *progress = job.progressDone;
+  return entry.digestText;
+}
+
+// A message-only window on a thread of its own, standing in for the progress
+// bar: the first position above 0 it is sent raises the cancel flag, as the
+// cancel button would while a file is being read.
+class CancellingBar {
+ public:
+  CancellingBar() {
+    std::promise<HWND> created;
+    std::future<HWND> window = created.get_future();
+    thread_ = std::thread([&created, this] {
+      WNDCLASSA windowClass{};
+      windowClass.lpfnWndProc = procedure;
+      windowClass.hInstance = GetModuleHandleA(nullptr);
+      windowClass.lpszClassName = "QvCancellingBar";
+      RegisterClassA(&windowClass);
+      threadId_ = GetCurrentThreadId();
+      created.set_value(CreateWindowExA(0, "QvCancellingBar", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, GetModuleHandleA(nullptr), nullptr));
+      MSG message;
+      while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    });
+    window_ = window.get();
+  }
+  ~CancellingBar() {
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+
+  HWND window() const { return window_; }
+  ULONGLONG cancelledAt() const { return cancelledAt_.load(); }
+
+ private:
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PBM_SETPOS && wParam > 0 && !cancelFlag.load()) {
+      cancelledAt_.store(GetTickCount64());
+      cancelFlag.store(true);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+
+  static std::atomic<ULONGLONG> cancelledAt_;
+  std::thread thread_;
+  DWORD threadId_ = 0;
+  HWND window_ = nullptr;
+};
+
+std::atomic<ULONGLONG> CancellingBar::cancelledAt_{0};
+
+}  // namespace
+
+TEST(DigestEntry, DigestsEveryChunkInTheChosenForm) {
+  TempFolder folder;
+  const struct {
+    std::uint64_t size;
+    const char* md5;  // taken with md5sum from the same bytes
+  } cases[] = {
+      {0, EMPTY_MD5},
+      {1, "93b885adfe0da089cdf634904fd59f71"},
+      {DIGEST_CHUNK_SIZE, "31e496e36699fbb25375e8ca37dee290"},
+      {DIGEST_CHUNK_SIZE + 1, "20514390d402c12f41274fc7207cab2d"},
+      {3 * DIGEST_CHUNK_SIZE + 5, "5b5572d4d300f5d134d824c75b4abdcc"},
+  };
+  MessageBoxWatcher watcher;
+  for (const auto& c : cases) {
+    const std::string path = folder.writeFile(std::to_string(c.size) + ".bin", c.size);
+    std::int64_t progress = 0;
+    EXPECT_EQ(digestIn(entryFor(path), false, false, &progress), std::string(", MD5: ") + c.md5);
+    EXPECT_EQ(progress, static_cast<std::int64_t>(c.size) + 1) << "size " << c.size;
+    EXPECT_EQ(digestIn(entryFor(path), false, true), std::string("、MD5： ") + c.md5);
+    // The tab form wins over the wide characters.
+    EXPECT_EQ(digestIn(entryFor(path), true, true), std::string("\t") + c.md5);
+  }
+  EXPECT_TRUE(watcher.boxes().empty());
+}
+
+TEST(DigestEntry, FileThatCannotBeReadGetsNoDigits) {
+  TempFolder folder;
+  const std::string missing = folder.pathOf("gone.bin");
+  const std::string busy = folder.writeFile("busy.bin", 5000);
+  OwnedHandle writer(CreateFileA(busy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer);
+
+  cancelFlag.store(false);
+  MessageBoxWatcher watcher;
+  std::int64_t progress = 0;
+  EXPECT_EQ(digestIn(entryFor(missing), false, false, &progress), "");
+  EXPECT_EQ(progress, 1);
+  EXPECT_EQ(digestIn(entryFor(missing), false, true), "");
+  EXPECT_EQ(digestIn(entryFor(busy), true, false), "\t");  // the column is kept
+  EXPECT_EQ(watcher.boxes().size(), 3u);
+
+  // A read that fails part-way: the bytes before it are not taken for the file.
+  digest_test::PipeWriter pipe;
+  ASSERT_TRUE(pipe.ready());
+  std::thread feeder([&pipe] {
+    Sleep(100);
+    pipe.write(3000);
+    Sleep(200);
+    pipe.close();
+  });
+  EXPECT_EQ(digestIn(entryFor(pipe.path()), true, false), "\t");
+  feeder.join();
+
+  const std::vector<digest_test::SeenBox> boxes = watcher.boxes();
+  ASSERT_EQ(boxes.size(), 4u);
+  EXPECT_EQ(boxes[0].text, "ファイル \"" + missing + "\" のオープンに失敗しました。");
+  EXPECT_EQ(boxes[2].text, "ファイル \"" + busy + "\" のオープンに失敗しました。");
+  EXPECT_EQ(boxes[3].text, "ファイル \"" + pipe.path() + "\" の読み込みに失敗しました。");
+  EXPECT_FALSE(cancelFlag.load());
+}
+
+TEST(DigestEntry, StatusLineShowsThePathDecodedWhenEncoding) {
+  TempFolder folder;
+  const std::string path = folder.writeFile("a.bin", 3);
+  // A window handle for the status line, so the text is stored; nothing
+  // ever handles what is posted to it.
+  HWND sink =
+      CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(sink, nullptr);
+  auto shownFor = [&](const std::string& urlPath, bool encodeUrl) {
+    Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
+    job.options.EncodeURL = encodeUrl;
+    job.mainWindow = sink;
+    job.statusLine2 = sink;
+    FileEntry entry = entryFor(path, urlPath);
+    digestEntry(entry, job);
+    EXPECT_EQ(entry.urlPath, urlPath);
+    job.mainWindow = nullptr;  // no close request to the sink
+    char shown[STATUS_TEXT2_SIZE];
+    takeStatusText(StatusLine::Second, shown, sizeof shown);
+    return std::string(shown);
+  };
+
+  EXPECT_EQ(shownFor("http://h/d/%83%41+b.txt", true), "http://h/d/ア b.txt");
+  // Collected before /E switched encoding on: a "+" of the name shows as a blank.
+  EXPECT_EQ(shownFor("http://h/d/x+y.txt", true), "http://h/d/x y.txt");
+  EXPECT_EQ(shownFor("http://h/d/%83%41+b.txt", false), "http://h/d/%83%41+b.txt");
+  DestroyWindow(sink);
+}
+
+TEST(DigestEntry, CancelEndsTheFilePromptlyAndReleasesTheReader) {
+  TempFolder folder;
+  const std::string path = folder.writeFile("big.bin", 64 * DIGEST_CHUNK_SIZE);
+  const int baseline = digest_test::threadsSettledAt(digest_test::threadsOfThisProcess());
+
+  // Raised before the entry: stops at the first poll, before the file.
+  cancelFlag.store(true);
+  {
+    MessageBoxWatcher watcher;
+    FileEntry gone = entryFor(folder.pathOf("gone.bin"));
+    Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
+    EXPECT_THROW(digestEntry(gone, job), RunCancelled);
+    EXPECT_EQ(gone.digestText, "left over");
+    EXPECT_TRUE(watcher.boxes().empty());
+  }
+
+  // Raised while the file is read.
+  cancelFlag.store(false);
+  {
+    CancellingBar bar;
+    Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
+    job.progressBar = bar.window();
+    job.startProgress(64 * DIGEST_CHUNK_SIZE);
+    FileEntry entry = entryFor(path);
+    EXPECT_THROW(digestEntry(entry, job), RunCancelled);
+    const ULONGLONG ended = GetTickCount64();
+    job.progressBar = nullptr;
+
+    ASSERT_NE(bar.cancelledAt(), 0u);
+    // The poll's one-second pause, plus a little for the chunks in flight.
+    EXPECT_LT(ended - bar.cancelledAt(), 1600u);
+    EXPECT_GT(job.progressDone, 1);
+    EXPECT_LT(job.progressDone, std::int64_t{64} * DIGEST_CHUNK_SIZE);
+    EXPECT_EQ(entry.digestText, "left over");
+  }
+  cancelFlag.store(false);
+  EXPECT_EQ(digest_test::threadsSettledAt(baseline), baseline);
+  EXPECT_TRUE(DeleteFileA(path.c_str()));  // the reader's handle is closed
+}

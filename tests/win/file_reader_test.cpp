@@ -1,0 +1,158 @@
+#include "digest/file_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/cancel.h"
+#include "digest_test_support.h"
+
+using digest_test::MessageBoxWatcher;
+using digest_test::patternByte;
+using digest_test::TempFolder;
+using digest_test::threadsOfThisProcess;
+using digest_test::threadsSettledAt;
+
+namespace {
+
+constexpr std::uint32_t CHUNK = 131072;
+
+// The lengths read calls return until the first 0, checking every byte.
+std::vector<std::uint32_t> readAll(FileReader& reader) {
+  std::vector<std::uint32_t> lengths;
+  std::vector<unsigned char> chunk(CHUNK);
+  std::uint64_t offset = 0;
+  for (;;) {
+    const std::uint32_t length = reader.read(chunk.data());
+    lengths.push_back(length);
+    if (length == 0) return lengths;
+    for (std::uint32_t i = 0; i < length; ++i) {
+      if (chunk[i] != patternByte(offset + i)) {
+        ADD_FAILURE() << "wrong byte at offset " << offset + i;
+        return lengths;
+      }
+    }
+    offset += length;
+  }
+}
+
+}  // namespace
+
+TEST(FileReader, DeliversTheFileInChunksThenZero) {
+  TempFolder folder;
+  const struct {
+    std::uint64_t size;
+    std::vector<std::uint32_t> lengths;
+  } cases[] = {
+      {0, {0}},
+      {1, {1, 0}},
+      {CHUNK, {CHUNK, 0}},
+      {CHUNK + 1, {CHUNK, 1, 0}},
+      {3 * CHUNK + 5, {CHUNK, CHUNK, CHUNK, 5, 0}},
+  };
+  MessageBoxWatcher watcher;
+  for (const auto& c : cases) {
+    const std::string path = folder.writeFile("f" + std::to_string(c.size) + ".bin", c.size);
+    FileReader reader;
+    reader.open(path.c_str(), CHUNK, "Quorvane");
+    EXPECT_EQ(readAll(reader), c.lengths) << "size " << c.size;
+
+    // Past the end every read returns 0 at once.
+    std::vector<unsigned char> buffer(CHUNK);
+    unsigned char* chunk = buffer.data();
+    EXPECT_EQ(reader.read(chunk), 0u);
+    EXPECT_EQ(reader.read(chunk), 0u);
+    EXPECT_FALSE(reader.failed());
+    reader.close();
+    reader.close();
+  }
+  EXPECT_TRUE(watcher.boxes().empty());
+}
+
+TEST(FileReader, MissingFileShowsOneUnownedErrorBoxAndFails) {
+  TempFolder folder;
+  const std::string path = folder.pathOf("missing.bin");
+  cancelFlag.store(false);
+  MessageBoxWatcher watcher;
+  FileReader reader;
+  reader.open(path.c_str(), CHUNK, "Quorvane");
+  EXPECT_TRUE(reader.failed());
+  std::vector<unsigned char> buffer(CHUNK);
+  unsigned char* chunk = buffer.data();
+  EXPECT_EQ(reader.read(chunk), 0u);
+  EXPECT_EQ(reader.read(chunk), 0u);
+  reader.close();
+
+  const std::vector<digest_test::SeenBox> boxes = watcher.boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "ファイル \"" + path + "\" のオープンに失敗しました。");
+  EXPECT_FALSE(boxes[0].owned);
+  EXPECT_TRUE(boxes[0].errorIcon);
+  EXPECT_FALSE(cancelFlag.load());
+}
+
+TEST(FileReader, ReadFailingPartWayEndsTheStreamAsAFailure) {
+  // A pipe stands in for a file whose reads fail after a while (a drive that
+  // goes away): the writer delivers a first part, then closes its end, and
+  // the reader's next ReadFile fails with a broken pipe.
+  digest_test::PipeWriter writer;
+  ASSERT_TRUE(writer.ready());
+
+  cancelFlag.store(false);
+  MessageBoxWatcher watcher;
+  FileReader reader;
+  reader.open(writer.path().c_str(), CHUNK, "Quorvane");
+  ASSERT_FALSE(reader.failed());
+  ASSERT_TRUE(writer.write(1000));
+  std::vector<unsigned char> buffer(CHUNK);
+  EXPECT_EQ(reader.read(buffer.data()), 1000u);
+  EXPECT_EQ(buffer[999], patternByte(999));
+  EXPECT_FALSE(reader.failed());
+
+  writer.close();
+  EXPECT_EQ(reader.read(buffer.data()), 0u);
+  EXPECT_TRUE(reader.failed());
+  EXPECT_EQ(reader.read(buffer.data()), 0u);  // no second box
+  reader.close();
+  EXPECT_TRUE(reader.failed());
+
+  const std::vector<digest_test::SeenBox> boxes = watcher.boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "ファイル \"" + writer.path() + "\" の読み込みに失敗しました。");
+  EXPECT_FALSE(boxes[0].owned);
+  EXPECT_TRUE(boxes[0].errorIcon);
+  EXPECT_FALSE(cancelFlag.load());
+}
+
+TEST(FileReader, ReleasedMidFileWithoutHangingOrLeavingItsThread) {
+  TempFolder folder;
+  const std::string path = folder.writeFile("long.bin", 8 * CHUNK);
+  {
+    // One full cycle first, so that whatever the system starts on first use
+    // is already in the baseline.
+    FileReader warmUp;
+    warmUp.open(path.c_str(), CHUNK, "Quorvane");
+    std::vector<unsigned char> buffer(CHUNK);
+    unsigned char* chunk = buffer.data();
+    warmUp.read(chunk);
+  }
+  const int baseline = threadsSettledAt(threadsOfThisProcess());
+
+  // The consumer leaves after one chunk (a cancelled run), and before any:
+  // the reader thread is then waiting for a request that never comes.
+  for (int chunksTaken : {1, 0, 1}) {
+    const ULONGLONG start = GetTickCount64();
+    {
+      FileReader reader;
+      reader.open(path.c_str(), CHUNK, "Quorvane");
+      std::vector<unsigned char> chunk(CHUNK);
+      for (int i = 0; i < chunksTaken; ++i) EXPECT_EQ(reader.read(chunk.data()), CHUNK);
+      Sleep(50);  // let the thread finish the next chunk and wait
+    }
+    EXPECT_LT(GetTickCount64() - start, 400u) << chunksTaken << " chunks taken";
+    EXPECT_EQ(threadsSettledAt(baseline), baseline) << chunksTaken << " chunks taken";
+  }
+
+  // The file is closed with it: it can be deleted and written again.
+  EXPECT_TRUE(DeleteFileA(path.c_str()));
+}
