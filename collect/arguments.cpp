@@ -1,6 +1,27 @@
+#include <string>
+
 #include "app/job.h"
+#include "collect/option_rules.h"
 
 bool Job::applyCommandLine() {
   setStatus("コマンドラインから設定値を取得中", "");
-  return true;
+
+  // One pass in command-line order: an option changes what the paths after
+  // it see (EncodeURL), and every problem adds a line instead of stopping.
+  std::string errors;
+  for (std::uint32_t number = 1; number < arguments.count(); ++number) {
+    const std::string& token = arguments.token(number);
+    if (token.empty()) continue;  // keeps its number, nothing else
+    setStatusLine2(token.c_str());
+    if (token[0] == '/') {
+      applyOptionToken(options, token, number, errors);
+    } else if (collectPath(token, std::string(), true) == 0) {
+      addArgumentError(errors, number, token, ARGUMENT_MATCHES_NOTHING);
+    }
+  }
+  if (entries.empty()) errors += ARGUMENTS_NAMED_NO_FILE;
+  if (errors.empty()) return true;
+
+  showMessage(argumentReportText(errors).c_str(), MB_ICONWARNING | MB_OK);
+  return false;
 }

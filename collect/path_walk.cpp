@@ -1,3 +1,136 @@
-#include "app/job.h"
+#include "collect/path_walk.h"
 
-std::uint32_t Job::collectPath(const std::string&, const std::string&, bool) { return 0; }
+#include <cstring>
+#include <string>
+
+#include "app/job.h"
+#include "text/sjis.h"
+#include "text/url_transform.h"
+
+namespace {
+
+// One open directory search; the handle is closed however the walk leaves.
+class DirectorySearch {
+ public:
+  explicit DirectorySearch(const std::string& pattern)
+      : handle_(FindFirstFileA(pattern.c_str(), &found_)) {
+    terminateName();
+  }
+  ~DirectorySearch() {
+    if (started()) FindClose(handle_);
+  }
+  DirectorySearch(const DirectorySearch&) = delete;
+  DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+  bool started() const { return handle_ != INVALID_HANDLE_VALUE; }
+  const WIN32_FIND_DATAA& current() const { return found_; }
+  bool next() {
+    if (!FindNextFileA(handle_, &found_)) return false;
+    terminateName();
+    return true;
+  }
+
+ private:
+  // The name is read as a zero-terminated text; keep it inside its array
+  // whatever the search wrote.
+  void terminateName() { found_.cFileName[sizeof found_.cFileName - 1] = '\0'; }
+
+  WIN32_FIND_DATAA found_{};  // declared first: the handle's initializer fills it
+  HANDLE handle_;
+};
+
+bool isDotOrDotDot(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// The folder that the results of a search for `path` (no folder itself) lie
+// in, with its backslash, taken from the platform's full path name. Empty
+// when that cannot be had.
+std::string folderOfFullPath(const std::string& path) {
+  const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::string();
+  std::string full(needed, '\0');
+  const DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
+  if (length == 0 || length >= needed) return std::string();
+  const std::size_t backslash = findLastBackslash(full.c_str(), length);
+  if (backslash == NO_POSITION) return std::string();
+  full.resize(backslash + 1);
+  return full;
+}
+
+}  // namespace
+
+bool isExistingDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPrefix,
+                               bool topLevel) {
+  const bool pathIsFolder = isExistingDirectory(path);
+
+  // Every deeper call names a folder the walk has just found. One that does
+  // not read as a folder (gone meanwhile, or a name the ANSI interface can
+  // only spell with "?") cannot be listed; searching its path as a pattern
+  // instead could find the folder itself again, and the walk would never end.
+  if (!topLevel && !pathIsFolder) return 0;
+
+  // A folder argument: its own name starts the URL paths of everything in it.
+  if (topLevel && pathIsFolder) {
+    const std::size_t backslash = findLastBackslash(path.c_str(), path.size());
+    std::string name = backslash == NO_POSITION ? path : path.substr(backslash + 1);
+    if (options.EncodeURL) urlEncode(name);
+    return collectPath(path, urlPrefix + name + "/", false);
+  }
+
+  // The directory part: the folder the results lie in, and one backslash.
+  std::string folder = path;
+  bool cutMissesFolder = false;
+  if (!pathIsFolder) {
+    for (;;) {
+      const std::size_t backslash = findLastBackslash(folder.c_str(), folder.size());
+      if (backslash == NO_POSITION) {
+        // Only possible for an argument without any backslash (a.txt, *.txt,
+        // C:x.txt, a quoted C:/d/a.txt): the text itself is no folder.
+        cutMissesFolder = true;
+        break;
+      }
+      folder.resize(backslash);
+      if (isExistingDirectory(folder)) {
+        // A "/" in what was cut off means the search looks in a deeper
+        // folder than the one left here.
+        cutMissesFolder = path.find('/', backslash) != std::string::npos;
+        break;
+      }
+    }
+  }
+  std::string directory;
+  if (cutMissesFolder) {
+    // The platform resolves such a path against the working directory (of
+    // its drive); the files' local paths must name the files found there.
+    directory = folderOfFullPath(path);
+    if (!directory.empty()) folder = directory.substr(0, directory.size() - 1);
+  }
+  setStatusLine2(folder.c_str());
+  if (directory.empty()) directory = folder + "\\";
+
+  const std::string pattern = pathIsFolder ? path + "\\*.*" : path;
+  DirectorySearch search(pattern);
+  if (!search.started()) return 0;
+
+  std::uint32_t count = 0;
+  do {
+    const WIN32_FIND_DATAA& found = search.current();
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      if (isDotOrDotDot(found.cFileName)) continue;
+      std::string urlName = found.cFileName;
+      if (options.EncodeURL) urlEncode(urlName);
+      // Depth first: the subfolder is walked before the next result here.
+      count += collectPath(directory + found.cFileName, urlPrefix + urlName + "/", false);
+    } else {
+      entries.emplace_back(options, found, urlPrefix, directory);
+      ++count;
+    }
+  } while (search.next());
+  return count;
+}
