@@ -1,17 +1,27 @@
 #include "text/entry_stages.h"
 
 #include "app/job.h"
+#include "text/line_assembly.h"
 
-void prepareEntry(FileEntry& entry, Job& job, std::optional<SizeScale>&) {
+void prepareEntry(FileEntry& entry, Job& job, std::optional<SizeScale>& scale) {
+  // The path as sorted, before lower-casing.
   job.setStatusLine2(entry.urlPath.c_str());
   job.advanceProgress(1);
   job.checkCancel();
+  if (!scale) scale = makeSizeScale(job.options.ByteUnit);
+  prepareEntryFields(entry, job.options, *scale);
 }
 
-void appendEntryLine(FileEntry& entry, Job& job, std::size_t&, std::string& output) {
+void appendEntryLine(FileEntry& entry, Job& job, std::size_t& lineCapacity, std::string& output) {
+  // The path before its alignment spaces.
   job.setStatusLine2(entry.urlPath.c_str());
   job.advanceProgress(1);
   job.checkCancel();
-  output += entry.urlPath;
-  output += "\r\n";
+  if (lineCapacity == 0) {
+    // Every entry is prepared by now, so the widths are final and the whole
+    // text can be reserved once instead of growing by repeated copies.
+    lineCapacity = entryLineCapacity(job.options);
+    output.reserve(output.size() + entryLinesSizeBound(job.entries, job.options));
+  }
+  appendEntryText(entry, job.options, lineCapacity, output);
 }
