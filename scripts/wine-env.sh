@@ -17,14 +17,15 @@ wine_env_start() {
   export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
   export TZ=${TZ:-Asia/Tokyo}
 
-  # A free display number: no lock file and no socket.
-  local n=90
-  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  Xvfb :$n -screen 0 1280x800x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+  # Xvfb picks a free display itself and names it once it listens: a number
+  # chosen here could be taken by a run starting at the same moment, and two
+  # runs on one display share one clipboard.
+  rm -f "$dir/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$dir/xvfb.display" >"$dir/xvfb.log" 2>&1 &
   QV_XVFB_PID=$!
-  export DISPLAY=:$n
   local i
-  for i in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
+  for i in $(seq 100); do [ -s "$dir/xvfb.display" ] && break; sleep 0.05; done
+  export DISPLAY=:$(head -n 1 "$dir/xvfb.display")
 
   mkdir -p "$WINEPREFIX"
   wineserver -p

@@ -24,6 +24,21 @@ void showStatusText(HWND window, int controlId, StatusLine line) {
   SetWindowTextA(GetDlgItem(window, controlId), text);
 }
 
+// The bar's own procedure, wrapped: a position posted by the worker is
+// replaced by the latest one, whose notification this one now stands for.
+LRESULT CALLBACK progressBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(bar, GWLP_USERDATA));
+  if (message == PBM_SETPOS) wParam = static_cast<WPARAM>(takeBarPosition());
+  return CallWindowProcA(original, bar, message, wParam, lParam);
+}
+
+void wrapProgressBar(HWND bar) {
+  if (bar == nullptr) return;
+  const LONG_PTR original = GetWindowLongPtrA(bar, GWLP_WNDPROC);
+  SetWindowLongPtrA(bar, GWLP_USERDATA, original);
+  SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(progressBarProc));
+}
+
 }  // namespace
 
 bool ProgressWindow::createWindow(HINSTANCE appInstance) {
@@ -75,6 +90,7 @@ bool ProgressWindow::createWindow(HINSTANCE appInstance) {
   cancelButton = createControl(mainWindow, instance, "BUTTON", "ｷｬﾝｾﾙ", clientWidth - 94, 6, 88,
                                32, IDC_CANCEL_BUTTON);
 
+  wrapProgressBar(progressBar);
   PostMessageA(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 1024));
 
   // Never deleted: the font lives as long as the window, which lives until

@@ -11,6 +11,8 @@ char statusText1[STATUS_TEXT1_SIZE];
 char statusText2[STATUS_TEXT2_SIZE];
 SRWLOCK statusLock = SRWLOCK_INIT;
 std::atomic<bool> notificationPending[2];
+std::atomic<bool> barPending{false};
+std::atomic<std::int32_t> barPosition{0};
 
 char* bufferOf(StatusLine line) { return line == StatusLine::First ? statusText1 : statusText2; }
 std::size_t sizeOf(StatusLine line) {
@@ -42,4 +44,16 @@ void takeStatusText(StatusLine line, char* destination, std::size_t size) {
   AcquireSRWLockShared(&statusLock);
   copyCut(destination, size, bufferOf(line));
   ReleaseSRWLockShared(&statusLock);
+}
+
+bool storeBarPosition(std::int32_t position) {
+  barPosition.store(position);
+  return !barPending.exchange(true);
+}
+
+void forgetPendingBarPosition() { barPending.store(false); }
+
+std::int32_t takeBarPosition() {
+  barPending.store(false);
+  return barPosition.load();
 }

@@ -1,10 +1,14 @@
-// The two process-wide status texts shared by the worker (writer) and the
-// window procedure (reader). A short lock makes the copy in and the copy out
-// exclusive; a per-line "pending" flag keeps at most one notification per
-// line waiting in the window's queue, since only the latest text matters.
+// The two process-wide status texts and the bar position shared by the
+// worker (writer) and the window thread (reader). A short lock makes the copy
+// of a text in and out exclusive. A "pending" flag per line and one for the
+// bar keep at most one notification of each waiting in the window's queue:
+// only the latest text or position matters, and a queue that grows faster
+// than the window drains it would hold back the show timer, the later stages'
+// texts and the final "done".
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 constexpr std::size_t STATUS_TEXT1_SIZE = 260;
 constexpr std::size_t STATUS_TEXT2_SIZE = 780;
@@ -21,3 +25,14 @@ void forgetPendingNotification(StatusLine line);
 // Window procedure: marks the line's notification handled, then copies the
 // current text out. A text stored after the mark posts a new notification.
 void takeStatusText(StatusLine line, char* destination, std::size_t size);
+
+// Worker: records the bar's latest position and reports whether a PBM_SETPOS
+// must be posted to the bar, i.e. none is waiting yet.
+bool storeBarPosition(std::int32_t position);
+
+// Worker: the post failed, so nothing is waiting after all.
+void forgetPendingBarPosition();
+
+// Bar (on the window thread, as it handles a PBM_SETPOS): marks the
+// notification handled and returns the latest position to show.
+std::int32_t takeBarPosition();

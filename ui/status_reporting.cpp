@@ -50,7 +50,12 @@ void ProgressWindow::advanceProgress(std::int64_t amount) {
   }
   if (position == lastPosition || progressBar == nullptr) return;
   lastPosition = position;
-  PostMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  // The bar shows the latest position when it handles the message (see
+  // progressBarProc), so one waiting message carries every later change.
+  if (storeBarPosition(position) &&
+      !PostMessageA(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0)) {
+    forgetPendingBarPosition();
+  }
 }
 
 void ProgressWindow::closeWindow() {

@@ -124,11 +124,15 @@ TEST_F(ProgressWindowTest, BarMovesOnlyWhenItsPositionChanges) {
   window.advanceProgress(5);  // beyond the total the bar stays full
   EXPECT_EQ(drain(PBM_SETPOS), 0);
 
+  // Pumped after every chunk, every change of position is posted once.
   positions.clear();
   const std::int64_t total = 10LL << 30;  // 10 GiB in 128 KiB chunks
   window.startProgress(total);
-  for (std::int64_t done = 0; done < total; done += 131072) window.advanceProgress(131072);
   drain(PBM_SETPOS, &positions);
+  for (std::int64_t done = 0; done < total; done += 131072) {
+    window.advanceProgress(131072);
+    drain(PBM_SETPOS, &positions);
+  }
   ASSERT_EQ(positions.size(), 1025u);  // 0 and every step up to 1024
   for (std::size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(positions[i], i);
   EXPECT_EQ(window.lastPosition, 1024);
@@ -141,6 +145,19 @@ TEST_F(ProgressWindowTest, BarMovesOnlyWhenItsPositionChanges) {
   EXPECT_EQ(positions, std::vector<WPARAM>{0});
   window.startProgress(100);
   EXPECT_EQ(drain(PBM_SETPOS), 0);
+}
+
+TEST_F(ProgressWindowTest, BurstOfPositionsLeavesOneWaitingMessageShowingTheLatest) {
+  drain();
+  window.startProgress(1 << 20);
+  for (int i = 0; i < 1 << 20; i += 100) window.advanceProgress(100);
+  EXPECT_EQ(drain(PBM_SETPOS), 1);
+  EXPECT_EQ(SendMessageA(window.progressBar, PBM_GETPOS, 0, 0), 1024);
+
+  window.startProgress(1000);
+  window.advanceProgress(500);
+  EXPECT_EQ(drain(PBM_SETPOS), 1);
+  EXPECT_EQ(SendMessageA(window.progressBar, PBM_GETPOS, 0, 0), 512);
 }
 
 TEST_F(ProgressWindowTest, CancelButtonRetitlesDisablesAndRaisesTheFlag) {
