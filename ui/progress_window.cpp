@@ -112,8 +112,13 @@ void ProgressWindow::runMessageLoop() {
 
   MSG message;
   for (;;) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-    if (got == 0 || got == -1) return;
+    // The show timer's message is only produced while no other posted
+    // message waits, and a busy worker keeps a status notification waiting
+    // almost all the time; asked for by itself, it comes when it is due.
+    if (!PeekMessageA(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+      const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+      if (got == 0 || got == -1) return;
+    }
     // Once cancelled the window is no longer serviced; this message is dropped.
     if (cancelFlag.load()) return;
     TranslateMessage(&message);

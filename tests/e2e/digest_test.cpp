@@ -1,0 +1,329 @@
+// The MD5 column as the user gets it: the digests on the clipboard, byte for
+// byte, in every form; files that cannot be read get a box and no digits;
+// a long digest shows its progress and can be cancelled.
+//
+// The expected digests were computed outside the program (md5sum) from the
+// same deterministic contents.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/e2e/driver.h"
+
+namespace {
+
+const char* const HEAD = "http://www.example.com/files/";
+const char* const DIGEST_STAGE = "ファイルの MD5 値の取得中";
+const char* const CANCELLED_TITLE = "Quorvane: キャンセルされました。";
+
+// Bytes with a period of 251, prime to the chunk size: a chunk that is lost,
+// repeated or taken out of order changes the digest.
+std::string patternBytes(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
+  return bytes;
+}
+
+struct Sample {
+  const char* name;
+  std::size_t size;
+  const char* sizeText;  // with the default "," grouping
+  const char* md5;       // md5sum of patternBytes(size)
+};
+
+// Around the chunk size of 131072 bytes, and a few chunks with a short tail.
+// Listed in sorted order; every name is at most 11 bytes and every size text
+// at most 9.
+const Sample SAMPLES[] = {
+    {"f0.bin", 0, "0", "d41d8cd98f00b204e9800998ecf8427e"},
+    {"f1.bin", 1, "1", "93b885adfe0da089cdf634904fd59f71"},
+    {"f131072.bin", 131072, "131,072", "d02199a197fb4b1777525fe375f9f5f1"},
+    {"f131073.bin", 131073, "131,073", "060bb13f48ee4b4ef00c6e28d0f4fce8"},
+    {"f3m.bin", 3 * 1048576 + 5, "3,145,733", "028bfcc1395093c0df0dc731de96e1b5"},
+};
+constexpr std::size_t SAMPLE_PATH_WIDTH = 11;
+constexpr std::size_t SAMPLE_SIZE_WIDTH = 9;
+
+std::string padRight(const std::string& text, std::size_t width) {
+  return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
+}
+std::string padLeft(const std::string& text, std::size_t width) {
+  return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
+enum class Form { Bracketed, Wide, Tab };
+
+// The line of one entry as the default settings write it; an empty md5
+// stands for a file whose digest could not be taken.
+std::string entryLine(Form form, const std::string& name, std::size_t pathWidth,
+                      const std::string& sizeText, std::size_t sizeWidth,
+                      const std::string& md5) {
+  if (form == Form::Tab) return HEAD + name + "\t" + sizeText + "\t" + md5 + "\r\n";
+  const bool wide = form == Form::Wide;
+  std::string line = HEAD + padRight(name, pathWidth) + (wide ? " （" : " (") +
+                     padLeft(sizeText, sizeWidth) + " bytes";
+  if (!md5.empty()) line += (wide ? "、MD5： " : ", MD5: ") + md5;
+  return line + (wide ? "）\r\n" : ")\r\n");
+}
+
+std::string samplesText(Form form) {
+  std::string text = form == Form::Tab ? "URL\tサイズ\tMD5\r\n" : "";
+  for (const Sample& sample : SAMPLES) {
+    text += entryLine(form, sample.name, SAMPLE_PATH_WIDTH, sample.sizeText, SAMPLE_SIZE_WIDTH,
+                      sample.md5);
+  }
+  return text;
+}
+
+std::string openFailure(const std::string& path) {
+  return "ファイル \"" + path + "\" のオープンに失敗しました。";
+}
+
+// Another program's handle on a file, kept open for the life of the object.
+class HeldFile {
+ public:
+  HeldFile(const std::string& path, DWORD access, DWORD share)
+      : handle_(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~HeldFile() {
+    if (ok()) CloseHandle(handle_);
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+// Deletes a file as soon as a message box of the program is on screen, on a
+// thread of its own: the box blocks the program's digest pass, so a file
+// collected earlier and digested later is gone by the time its turn comes.
+class DeleteWhenBoxShows {
+ public:
+  explicit DeleteWhenBoxShows(std::string path) : path_(std::move(path)) {
+    thread_ = CreateThread(nullptr, 0, threadMain, this, 0, nullptr);
+  }
+  ~DeleteWhenBoxShows() {
+    stop_.store(true);
+    if (thread_ != nullptr) {
+      WaitForSingleObject(thread_, INFINITE);
+      CloseHandle(thread_);
+    }
+  }
+  DeleteWhenBoxShows(const DeleteWhenBoxShows&) = delete;
+  DeleteWhenBoxShows& operator=(const DeleteWhenBoxShows&) = delete;
+
+  bool started() const { return thread_ != nullptr; }
+  bool deleted() const { return deleted_.load(); }
+
+ private:
+  static DWORD WINAPI threadMain(LPVOID self) {
+    static_cast<DeleteWhenBoxShows*>(self)->watch();
+    return 0;
+  }
+  // Polls more often than the driver, which answers a box only after it has
+  // seen its icon painted.
+  void watch() {
+    while (!stop_.load()) {
+      HWND box = FindWindowExA(nullptr, nullptr, "#32770", "Quorvane");
+      if (box != nullptr && IsWindowVisible(box)) {
+        deleted_.store(DeleteFileA(path_.c_str()) != FALSE);
+        return;
+      }
+      Sleep(1);
+    }
+  }
+
+  std::string path_;
+  HANDLE thread_ = nullptr;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> deleted_{false};
+};
+
+class Digest : public ::testing::Test {
+ protected:
+  void writeSamples() {
+    for (const Sample& sample : SAMPLES) {
+      ASSERT_TRUE(box_.writeFile(sample.name, patternBytes(sample.size))) << sample.name;
+    }
+  }
+  // The samples in reverse order: the digests are taken before the sort and
+  // must stay with their files.
+  std::string sampleArguments() const {
+    std::string arguments;
+    for (std::size_t i = sizeof SAMPLES / sizeof SAMPLES[0]; i-- > 0;) {
+      arguments += " " + e2e::quoted(box_.path(SAMPLES[i].name));
+    }
+    return arguments;
+  }
+
+  e2e::Sandbox box_;
+};
+
+TEST_F(Digest, DigestsOnTheClipboardInEveryForm) {
+  writeSamples();
+  struct Case {
+    const char* options;
+    Form form;
+  };
+  // Tab output ignores /W: the digest follows a plain tab.
+  const Case cases[] = {{"/M", Form::Bracketed},
+                        {"/M /W", Form::Wide},
+                        {"/M /O", Form::Tab},
+                        {"/W /O /M", Form::Tab}};
+  for (const Case& run : cases) {
+    SCOPED_TRACE(run.options);
+    const e2e::Outcome out = box_.run(run.options + sampleArguments());
+    ASSERT_TRUE(out.finished()) << out.summary();
+    EXPECT_EQ(out.exitCode, 0) << out.summary();
+    EXPECT_TRUE(out.messages.empty()) << out.summary();
+    EXPECT_EQ(out.clipboard, samplesText(run.form)) << out.summary();
+  }
+}
+
+TEST_F(Digest, IniSwitchesDigestsOnAndTheOptionOff) {
+  writeSamples();
+  ASSERT_TRUE(box_.writeIni("[Options]\r\nShowMD5=1\r\n"));
+  e2e::Outcome out = box_.run(sampleArguments().substr(1));
+  ASSERT_TRUE(out.finished()) << out.summary();
+  EXPECT_EQ(out.exitCode, 0) << out.summary();
+  EXPECT_EQ(out.clipboard, samplesText(Form::Bracketed)) << out.summary();
+
+  // /m wins over the INI file: no digest part and no MD5 column.
+  out = box_.run("/m /O" + sampleArguments());
+  ASSERT_TRUE(out.finished()) << out.summary();
+  EXPECT_EQ(out.exitCode, 0) << out.summary();
+  std::string expected = "URL\tサイズ\r\n";
+  for (const Sample& sample : SAMPLES) {
+    expected += std::string(HEAD) + sample.name + "\t" + sample.sizeText + "\r\n";
+  }
+  EXPECT_EQ(out.clipboard, expected) << out.summary();
+}
+
+// Our open asks for read access and lets others only read: a writer holding
+// the file, whatever it lets others do, makes it fail. A mere reader does not.
+TEST_F(Digest, FileHeldOpenForWritingGetsABoxAndNoDigest) {
+  ASSERT_TRUE(box_.writeFile("held.txt", "held"));
+  ASSERT_TRUE(box_.writeFile("ok.txt", "other file\n"));
+  const std::string held = box_.path("held.txt");
+  const std::string arguments = e2e::quoted(held) + " " + e2e::quoted(box_.path("ok.txt"));
+  const std::string okDigest = "a9f9652aa43fa4db44e783cc5aac7ca7";
+  const std::string heldDigest = "0eb29f5d6149e84750bcd6f6e741a7a1";
+
+  struct Case {
+    const char* options;
+    Form form;
+    DWORD share;
+  };
+  const Case cases[] = {{"/M", Form::Bracketed, 0},
+                        {"/M", Form::Bracketed, FILE_SHARE_READ},
+                        {"/M /O", Form::Tab, 0},
+                        {"/M /W", Form::Wide, FILE_SHARE_READ | FILE_SHARE_WRITE}};
+  for (const Case& run : cases) {
+    SCOPED_TRACE(std::string(run.options) + ", share " + std::to_string(run.share));
+    HeldFile writer(held, GENERIC_WRITE, run.share);
+    ASSERT_TRUE(writer.ok());
+    const e2e::Outcome out = box_.run(std::string(run.options) + " " + arguments);
+    ASSERT_TRUE(out.finished()) << out.summary();
+    EXPECT_EQ(out.exitCode, 0) << out.summary();
+    ASSERT_EQ(out.messages.size(), 1u) << out.summary();
+    EXPECT_EQ(out.messages[0].text, openFailure(held));
+    EXPECT_EQ(out.messages[0].icon, e2e::Icon::Error);
+    EXPECT_EQ(out.messages[0].owner, nullptr);
+    const std::string header = run.form == Form::Tab ? "URL\tサイズ\tMD5\r\n" : "";
+    EXPECT_EQ(out.clipboard, header + entryLine(run.form, "held.txt", 8, "4", 2, "") +
+                                 entryLine(run.form, "ok.txt", 8, "11", 2, okDigest))
+        << out.summary();
+  }
+
+  HeldFile reader(held, GENERIC_READ, FILE_SHARE_READ);
+  ASSERT_TRUE(reader.ok());
+  const e2e::Outcome out = box_.run("/M " + arguments);
+  ASSERT_TRUE(out.finished()) << out.summary();
+  EXPECT_EQ(out.exitCode, 0) << out.summary();
+  EXPECT_TRUE(out.messages.empty()) << out.summary();
+  EXPECT_EQ(out.clipboard, entryLine(Form::Bracketed, "held.txt", 8, "4", 2, heldDigest) +
+                               entryLine(Form::Bracketed, "ok.txt", 8, "11", 2, okDigest))
+      << out.summary();
+}
+
+// A file held by a writer comes first; while its box is up, the next file
+// is deleted. Both get their box, in digest order, and neither a digest.
+TEST_F(Digest, FileDeletedAfterCollectionGetsABoxAndNoDigest) {
+  ASSERT_TRUE(box_.writeFile("held.txt", "held"));
+  ASSERT_TRUE(box_.writeFile("gone.txt", "soon gone"));
+  ASSERT_TRUE(box_.writeFile("ok.txt", "other file\n"));
+  const std::string held = box_.path("held.txt");
+  const std::string gone = box_.path("gone.txt");
+  HeldFile writer(held, GENERIC_WRITE, 0);
+  ASSERT_TRUE(writer.ok());
+  DeleteWhenBoxShows deleter(gone);
+  ASSERT_TRUE(deleter.started());
+
+  const e2e::Outcome out = box_.run("/M /O " + e2e::quoted(held) + " " + e2e::quoted(gone) +
+                                    " " + e2e::quoted(box_.path("ok.txt")));
+  ASSERT_TRUE(out.finished()) << out.summary();
+  ASSERT_TRUE(deleter.deleted()) << out.summary();
+  EXPECT_EQ(out.exitCode, 0) << out.summary();
+  ASSERT_EQ(out.messages.size(), 2u) << out.summary();
+  EXPECT_EQ(out.messages[0].text, openFailure(held));
+  EXPECT_EQ(out.messages[1].text, openFailure(gone));
+  EXPECT_EQ(out.messages[1].icon, e2e::Icon::Error);
+  EXPECT_EQ(out.clipboard, std::string("URL\tサイズ\tMD5\r\n") + HEAD + "gone.txt\t9\t\r\n" +
+                               HEAD + "held.txt\t4\t\r\n" + HEAD +
+                               "ok.txt\t11\ta9f9652aa43fa4db44e783cc5aac7ca7\r\n")
+      << out.summary();
+}
+
+// A sparse file far larger than any digest finishes within the test: the
+// window comes up with the stage, the decoded name and a moving bar, and a
+// cancel ends the run at the next chunk.
+TEST_F(Digest, LargeFileShowsProgressAndCancelEndsTheRun) {
+  const std::string name = "大きな ファイル.bin";
+  ASSERT_TRUE(box_.writeFileOfSize(name, 16ull << 30));
+  e2e::LaunchOptions options;
+  options.cancelAfterShownMs = 1500;
+  options.timeoutMs = 30000;
+  const e2e::Outcome out = box_.run("/M " + e2e::quoted(box_.path(name)), options);
+  ASSERT_TRUE(out.finished()) << out.summary();
+
+  const e2e::WindowSeen& window = out.window;
+  ASSERT_TRUE(window.shown) << out.summary();
+  // Five seconds from the window's creation, give or take the polling.
+  const std::int64_t sinceCreated = window.shownMs - window.timeline.front().atMs;
+  EXPECT_GE(sinceCreated, 4500) << out.summary();
+  EXPECT_LE(sinceCreated, 6000) << out.summary();
+  EXPECT_EQ(window.whenShown.line1, DIGEST_STAGE) << out.summary();
+  // EncodeURL is on, so the URL path is percent-encoded; the status shows
+  // the name as it is.
+  EXPECT_EQ(window.whenShown.line2, name) << out.summary();
+
+  ASSERT_NE(window.cancelPressedMs, e2e::NEVER);
+  std::vector<int> positions;
+  for (const e2e::WindowState& state : window.timeline) {
+    if (!state.exists || !state.visible || state.bar < 0) continue;
+    if (state.atMs > window.cancelPressedMs) break;
+    if (positions.empty() || positions.back() != state.bar) positions.push_back(state.bar);
+  }
+  ASSERT_GE(positions.size(), 2u) << out.summary();
+  for (std::size_t i = 1; i < positions.size(); ++i) {
+    EXPECT_GT(positions[i], positions[i - 1]) << out.summary();
+  }
+  EXPECT_LT(positions.back(), 1024) << out.summary();
+
+  EXPECT_EQ(out.exitCode, -11) << out.summary();
+  // One second's pause before the window closes, then the end.
+  EXPECT_GE(out.endedMs - window.cancelPressedMs, 900) << out.summary();
+  EXPECT_LE(out.endedMs - window.cancelPressedMs, 3000) << out.summary();
+  EXPECT_EQ(window.last().title, CANCELLED_TITLE) << out.summary();
+  EXPECT_FALSE(IsWindow(window.handle));
+  EXPECT_TRUE(out.messages.empty()) << out.summary();
+  EXPECT_TRUE(out.sentinelKept) << out.summary();
+}
+
+}  // namespace
