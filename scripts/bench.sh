@@ -31,6 +31,7 @@ fi
 
 . "$top/scripts/wine-env.sh"
 trap wine_env_stop EXIT
+trap 'exit 130' INT TERM  # so that the EXIT trap stops the environment
 wine_env_start "$root/wine-bench"
 
 winpath="Z:$(sed 's|/|\\|g' <<<"$tree/tree")"

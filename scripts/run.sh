@@ -30,6 +30,7 @@ done
 out=$(mktemp -d /tmp/quorvane-run.XXXXXX)
 . "$top/scripts/wine-env.sh"
 trap 'wine_env_stop; rm -rf "$out"' EXIT
+trap 'exit 130' INT TERM
 wine_env_start "$root/wine-run"
 
 printf '%s' "$commandline" | iconv -f UTF-8 -t CP932 >"$out/commandline.txt"

@@ -11,6 +11,7 @@ root=${QV_BUILD_ROOT:-$top/build}
 export QV_BUILD_ROOT=$root
 picture=$(realpath -m "${1:-$root/progress-window.png}")
 
+bash "$top/scripts/setup.sh"
 bash "$top/scripts/build.sh" x86_64
 
 work=$(mktemp -d)
@@ -22,6 +23,7 @@ finish() {
   rm -rf "$work"
 }
 trap finish EXIT
+trap 'exit 130' INT TERM
 wine_env_start "$root/wine"
 
 # The test is a Windows program: it sees the Unix files on drive Z:.

@@ -16,6 +16,7 @@ CTEST
 
 . "$top/scripts/wine-env.sh"
 trap wine_env_stop EXIT
+trap 'exit 130' INT TERM  # so that the EXIT trap stops the environment
 wine_env_start "$root/wine"
 
 cd "$root"
