@@ -24,6 +24,34 @@ void showStatusText(HWND window, int controlId, StatusLine line) {
   SetWindowTextA(GetDlgItem(window, controlId), text);
 }
 
+// The window is shown by the show timer. Its message is only produced while
+// no posted message waits, and a worker in a fast per-entry pass re-posts a
+// status notification as soon as the last one is handled, so the timer
+// could be held back until the pass ends. The creation time is kept in the
+// window's user data, and a status notification handled after the show
+// delay shows the window just as the timer would, its texts already set.
+void rememberCreationTime(HWND window) {
+  SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(GetTickCount()));
+}
+
+bool showIsDue(HWND window) {
+  const auto created = static_cast<DWORD>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  return GetTickCount() - created >= SHOW_DELAY_MS;
+}
+
+// Both lines get the latest texts before the first paint, also when a
+// notification of the other line is still waiting behind this one.
+void showNow(HWND window) {
+  char text[STATUS_TEXT2_SIZE];
+  copyStatusText(StatusLine::First, text, sizeof text);
+  SetWindowTextA(GetDlgItem(window, IDC_STATUS_LINE1), text);
+  copyStatusText(StatusLine::Second, text, sizeof text);
+  SetWindowTextA(GetDlgItem(window, IDC_STATUS_LINE2), text);
+  KillTimer(window, IDT_SHOW_DELAY);
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+}
+
 // The bar's own procedure, wrapped: a position posted by the worker is
 // replaced by the latest one, whose notification this one now stands for.
 LRESULT CALLBACK progressBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -112,13 +140,8 @@ void ProgressWindow::runMessageLoop() {
 
   MSG message;
   for (;;) {
-    // The show timer's message is only produced while no other posted
-    // message waits, and a busy worker keeps a status notification waiting
-    // almost all the time; asked for by itself, it comes when it is due.
-    if (!PeekMessageA(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-      const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-      if (got == 0 || got == -1) return;
-    }
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0 || got == -1) return;
     // Once cancelled the window is no longer serviced; this message is dropped.
     if (cancelFlag.load()) return;
     TranslateMessage(&message);
@@ -132,12 +155,11 @@ LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LP
       // Runs from creation on; its message only comes once the main thread
       // pumps, which it does only for runs that outlast the first wait.
       SetTimer(window, IDT_SHOW_DELAY, SHOW_DELAY_MS, nullptr);
+      rememberCreationTime(window);
       return 0;
 
     case WM_TIMER:
-      KillTimer(window, IDT_SHOW_DELAY);
-      ShowWindow(window, SW_SHOW);
-      UpdateWindow(window);
+      showNow(window);
       return 0;
 
     case WM_COMMAND:
@@ -149,10 +171,12 @@ LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
     case WM_STATUS_LINE1:
       showStatusText(window, IDC_STATUS_LINE1, StatusLine::First);
+      if (!IsWindowVisible(window) && showIsDue(window)) showNow(window);
       return 0;
 
     case WM_STATUS_LINE2:
       showStatusText(window, IDC_STATUS_LINE2, StatusLine::Second);
+      if (!IsWindowVisible(window) && showIsDue(window)) showNow(window);
       return 0;
 
     case WM_DESTROY:

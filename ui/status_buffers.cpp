@@ -41,6 +41,10 @@ void forgetPendingNotification(StatusLine line) { pendingOf(line).store(false); 
 
 void takeStatusText(StatusLine line, char* destination, std::size_t size) {
   pendingOf(line).store(false);
+  copyStatusText(line, destination, size);
+}
+
+void copyStatusText(StatusLine line, char* destination, std::size_t size) {
   AcquireSRWLockShared(&statusLock);
   copyCut(destination, size, bufferOf(line));
   ReleaseSRWLockShared(&statusLock);

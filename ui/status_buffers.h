@@ -26,6 +26,10 @@ void forgetPendingNotification(StatusLine line);
 // current text out. A text stored after the mark posts a new notification.
 void takeStatusText(StatusLine line, char* destination, std::size_t size);
 
+// Window procedure: copies the current text out without touching the
+// line's notification, which stays waiting if one is.
+void copyStatusText(StatusLine line, char* destination, std::size_t size);
+
 // Worker: records the bar's latest position and reports whether a PBM_SETPOS
 // must be posted to the bar, i.e. none is waiting yet.
 bool storeBarPosition(std::int32_t position);

@@ -212,4 +212,23 @@ TEST_F(ProgressWindowTest, ShowTimerMakesTheWindowVisible) {
   EXPECT_LE(elapsed, 7000u);
 }
 
+TEST_F(ProgressWindowTest, StatusHandledAfterTheShowDelayShowsTheWindow) {
+  drain();
+  window.setStatus("stage", "early");
+  drain();
+  EXPECT_FALSE(window.isVisible());  // before the delay a notification only sets its text
+
+  // As if created six seconds ago, with a busy worker keeping the timer back.
+  SetWindowLongPtrA(window.mainWindow, GWLP_USERDATA, static_cast<LONG_PTR>(GetTickCount() - 6000));
+  window.setStatus("stage 2", "first");
+  window.setStatusLine2("latest");
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, window.mainWindow, WM_STATUS_LINE1, WM_STATUS_LINE1, PM_REMOVE));
+  DispatchMessageA(&message);
+  EXPECT_TRUE(window.isVisible());
+  // Shown with both latest texts, though line 2's notification still waits.
+  EXPECT_EQ(controlText(IDC_STATUS_LINE1), "stage 2");
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), "latest");
+}
+
 }  // namespace
