@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "app/job.h"
-#include "message_box_catcher.h"
-#include "temp_tree.h"
+#include "test_support.h"
 
 namespace {
 

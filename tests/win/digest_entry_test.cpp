@@ -8,14 +8,11 @@
 #include "app/cancel.h"
 #include "app/job.h"
 #include "digest/file_reader.h"
-#include "digest_test_support.h"
+#include "test_support.h"
 #include "ui/status_buffers.h"
 
 // After windows.h, which job.h brings in.
 #include <commctrl.h>
-
-using digest_test::MessageBoxWatcher;
-using digest_test::TempFolder;
 
 namespace {
 
@@ -90,7 +87,7 @@ std::atomic<ULONGLONG> CancellingBar::cancelledAt_{0};
 }  // namespace
 
 TEST(DigestEntry, DigestsEveryChunkInTheChosenForm) {
-  TempFolder folder;
+  TempTree folder;
   const struct {
     std::uint64_t size;
     const char* md5;  // taken with md5sum from the same bytes
@@ -101,9 +98,9 @@ TEST(DigestEntry, DigestsEveryChunkInTheChosenForm) {
       {DIGEST_CHUNK_SIZE + 1, "20514390d402c12f41274fc7207cab2d"},
       {3 * DIGEST_CHUNK_SIZE + 5, "5b5572d4d300f5d134d824c75b4abdcc"},
   };
-  MessageBoxWatcher watcher;
+  MessageBoxCatcher catcher;
   for (const auto& c : cases) {
-    const std::string path = folder.writeFile(std::to_string(c.size) + ".bin", c.size);
+    const std::string path = folder.patternFile(std::to_string(c.size) + ".bin", c.size);
     std::int64_t progress = 0;
     EXPECT_EQ(digestIn(entryFor(path), false, false, &progress), std::string(", MD5: ") + c.md5);
     EXPECT_EQ(progress, static_cast<std::int64_t>(c.size) + 1) << "size " << c.size;
@@ -111,28 +108,28 @@ TEST(DigestEntry, DigestsEveryChunkInTheChosenForm) {
     // The tab form wins over the wide characters.
     EXPECT_EQ(digestIn(entryFor(path), true, true), std::string("\t") + c.md5);
   }
-  EXPECT_TRUE(watcher.boxes().empty());
+  EXPECT_TRUE(catcher.boxes().empty());
 }
 
 TEST(DigestEntry, FileThatCannotBeReadGetsNoDigits) {
-  TempFolder folder;
-  const std::string missing = folder.pathOf("gone.bin");
-  const std::string busy = folder.writeFile("busy.bin", 5000);
+  TempTree folder;
+  const std::string missing = folder.path("gone.bin");
+  const std::string busy = folder.patternFile("busy.bin", 5000);
   OwnedHandle writer(CreateFileA(busy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(writer);
 
   cancelFlag.store(false);
-  MessageBoxWatcher watcher;
+  MessageBoxCatcher catcher;
   std::int64_t progress = 0;
   EXPECT_EQ(digestIn(entryFor(missing), false, false, &progress), "");
   EXPECT_EQ(progress, 1);
   EXPECT_EQ(digestIn(entryFor(missing), false, true), "");
   EXPECT_EQ(digestIn(entryFor(busy), true, false), "\t");  // the column is kept
-  EXPECT_EQ(watcher.boxes().size(), 3u);
+  EXPECT_EQ(catcher.boxes().size(), 3u);
 
   // A read that fails part-way: the bytes before it are not taken for the file.
-  digest_test::PipeWriter pipe;
+  PipeWriter pipe;
   ASSERT_TRUE(pipe.ready());
   std::thread feeder([&pipe] {
     Sleep(100);
@@ -143,7 +140,7 @@ TEST(DigestEntry, FileThatCannotBeReadGetsNoDigits) {
   EXPECT_EQ(digestIn(entryFor(pipe.path()), true, false), "\t");
   feeder.join();
 
-  const std::vector<digest_test::SeenBox> boxes = watcher.boxes();
+  const std::vector<SeenBox> boxes = catcher.boxes();
   ASSERT_EQ(boxes.size(), 4u);
   EXPECT_EQ(boxes[0].text, "ファイル \"" + missing + "\" のオープンに失敗しました。");
   EXPECT_EQ(boxes[2].text, "ファイル \"" + busy + "\" のオープンに失敗しました。");
@@ -152,8 +149,8 @@ TEST(DigestEntry, FileThatCannotBeReadGetsNoDigits) {
 }
 
 TEST(DigestEntry, StatusLineShowsThePathDecodedWhenEncoding) {
-  TempFolder folder;
-  const std::string path = folder.writeFile("a.bin", 3);
+  TempTree folder;
+  const std::string path = folder.patternFile("a.bin", 3);
   // A window handle for the status line, so the text is stored; nothing
   // ever handles what is posted to it.
   HWND sink =
@@ -181,19 +178,19 @@ TEST(DigestEntry, StatusLineShowsThePathDecodedWhenEncoding) {
 }
 
 TEST(DigestEntry, CancelEndsTheFilePromptlyAndReleasesTheReader) {
-  TempFolder folder;
-  const std::string path = folder.writeFile("big.bin", 64 * DIGEST_CHUNK_SIZE);
-  const int baseline = digest_test::threadsSettledAt(digest_test::threadsOfThisProcess());
+  TempTree folder;
+  const std::string path = folder.patternFile("big.bin", 64 * DIGEST_CHUNK_SIZE);
+  const int baseline = threadsSettledAt(threadsOfThisProcess());
 
   // Raised before the entry: stops at the first poll, before the file.
   cancelFlag.store(true);
   {
-    MessageBoxWatcher watcher;
-    FileEntry gone = entryFor(folder.pathOf("gone.bin"));
+    MessageBoxCatcher catcher;
+    FileEntry gone = entryFor(folder.path("gone.bin"));
     Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
     EXPECT_THROW(digestEntry(gone, job), RunCancelled);
     EXPECT_EQ(gone.digestText, "left over");
-    EXPECT_TRUE(watcher.boxes().empty());
+    EXPECT_TRUE(catcher.boxes().empty());
   }
 
   // Raised while the file is read.
@@ -216,6 +213,6 @@ TEST(DigestEntry, CancelEndsTheFilePromptlyAndReleasesTheReader) {
     EXPECT_EQ(entry.digestText, "left over");
   }
   cancelFlag.store(false);
-  EXPECT_EQ(digest_test::threadsSettledAt(baseline), baseline);
+  EXPECT_EQ(threadsSettledAt(baseline), baseline);
   EXPECT_TRUE(DeleteFileA(path.c_str()));  // the reader's handle is closed
 }

@@ -5,13 +5,7 @@
 #include <vector>
 
 #include "app/cancel.h"
-#include "digest_test_support.h"
-
-using digest_test::MessageBoxWatcher;
-using digest_test::patternByte;
-using digest_test::TempFolder;
-using digest_test::threadsOfThisProcess;
-using digest_test::threadsSettledAt;
+#include "test_support.h"
 
 namespace {
 
@@ -39,7 +33,7 @@ std::vector<std::uint32_t> readAll(FileReader& reader) {
 }  // namespace
 
 TEST(FileReader, DeliversTheFileInChunksThenZero) {
-  TempFolder folder;
+  TempTree folder;
   const struct {
     std::uint64_t size;
     std::vector<std::uint32_t> lengths;
@@ -50,9 +44,9 @@ TEST(FileReader, DeliversTheFileInChunksThenZero) {
       {CHUNK + 1, {CHUNK, 1, 0}},
       {3 * CHUNK + 5, {CHUNK, CHUNK, CHUNK, 5, 0}},
   };
-  MessageBoxWatcher watcher;
+  MessageBoxCatcher catcher;
   for (const auto& c : cases) {
-    const std::string path = folder.writeFile("f" + std::to_string(c.size) + ".bin", c.size);
+    const std::string path = folder.patternFile("f" + std::to_string(c.size) + ".bin", c.size);
     FileReader reader;
     reader.open(path.c_str(), CHUNK, "Quorvane");
     EXPECT_EQ(readAll(reader), c.lengths) << "size " << c.size;
@@ -66,14 +60,14 @@ TEST(FileReader, DeliversTheFileInChunksThenZero) {
     reader.close();
     reader.close();
   }
-  EXPECT_TRUE(watcher.boxes().empty());
+  EXPECT_TRUE(catcher.boxes().empty());
 }
 
 TEST(FileReader, MissingFileShowsOneUnownedErrorBoxAndFails) {
-  TempFolder folder;
-  const std::string path = folder.pathOf("missing.bin");
+  TempTree folder;
+  const std::string path = folder.path("missing.bin");
   cancelFlag.store(false);
-  MessageBoxWatcher watcher;
+  MessageBoxCatcher catcher;
   FileReader reader;
   reader.open(path.c_str(), CHUNK, "Quorvane");
   EXPECT_TRUE(reader.failed());
@@ -83,7 +77,7 @@ TEST(FileReader, MissingFileShowsOneUnownedErrorBoxAndFails) {
   EXPECT_EQ(reader.read(chunk), 0u);
   reader.close();
 
-  const std::vector<digest_test::SeenBox> boxes = watcher.boxes();
+  const std::vector<SeenBox> boxes = catcher.boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "ファイル \"" + path + "\" のオープンに失敗しました。");
   EXPECT_FALSE(boxes[0].owned);
@@ -95,11 +89,11 @@ TEST(FileReader, ReadFailingPartWayEndsTheStreamAsAFailure) {
   // A pipe stands in for a file whose reads fail after a while (a drive that
   // goes away): the writer delivers a first part, then closes its end, and
   // the reader's next ReadFile fails with a broken pipe.
-  digest_test::PipeWriter writer;
+  PipeWriter writer;
   ASSERT_TRUE(writer.ready());
 
   cancelFlag.store(false);
-  MessageBoxWatcher watcher;
+  MessageBoxCatcher catcher;
   FileReader reader;
   reader.open(writer.path().c_str(), CHUNK, "Quorvane");
   ASSERT_FALSE(reader.failed());
@@ -116,7 +110,7 @@ TEST(FileReader, ReadFailingPartWayEndsTheStreamAsAFailure) {
   reader.close();
   EXPECT_TRUE(reader.failed());
 
-  const std::vector<digest_test::SeenBox> boxes = watcher.boxes();
+  const std::vector<SeenBox> boxes = catcher.boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "ファイル \"" + writer.path() + "\" の読み込みに失敗しました。");
   EXPECT_FALSE(boxes[0].owned);
@@ -125,8 +119,8 @@ TEST(FileReader, ReadFailingPartWayEndsTheStreamAsAFailure) {
 }
 
 TEST(FileReader, ReleasedMidFileWithoutHangingOrLeavingItsThread) {
-  TempFolder folder;
-  const std::string path = folder.writeFile("long.bin", 8 * CHUNK);
+  TempTree folder;
+  const std::string path = folder.patternFile("long.bin", 8 * CHUNK);
   {
     // One full cycle first, so that whatever the system starts on first use
     // is already in the baseline.

@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "app/job.h"
-#include "message_box_catcher.h"
 #include "settings/output_options.h"
-#include "temp_tree.h"
+#include "test_support.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "app/job.h"
 #include "collect/path_walk.h"
-#include "temp_tree.h"
+#include "test_support.h"
 
 namespace {
 
