@@ -601,7 +601,7 @@ std::string programUnderTest() {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
-FILETIME localFileTime(int year, int month, int day, int hour, int minute, int second) {
+FILETIME utcFileTime(int year, int month, int day, int hour, int minute, int second) {
   SYSTEMTIME calendar{};
   calendar.wYear = static_cast<WORD>(year);
   calendar.wMonth = static_cast<WORD>(month);
@@ -609,9 +609,14 @@ FILETIME localFileTime(int year, int month, int day, int hour, int minute, int s
   calendar.wHour = static_cast<WORD>(hour);
   calendar.wMinute = static_cast<WORD>(minute);
   calendar.wSecond = static_cast<WORD>(second);
-  FILETIME local{};
   FILETIME utc{};
-  SystemTimeToFileTime(&calendar, &local);
+  SystemTimeToFileTime(&calendar, &utc);
+  return utc;
+}
+
+FILETIME localFileTime(int year, int month, int day, int hour, int minute, int second) {
+  const FILETIME local = utcFileTime(year, month, day, hour, minute, second);
+  FILETIME utc{};
   LocalFileTimeToFileTime(&local, &utc);
   return utc;
 }

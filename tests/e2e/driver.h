@@ -44,6 +44,8 @@ std::string quoted(const std::string& text);
 // time-zone bias (the inverse of what the program does with
 // FileTimeToLocalFileTime), so the program shows exactly these numbers.
 FILETIME localFileTime(int year, int month, int day, int hour, int minute, int second);
+// The same calendar time taken as UTC, as the file system stores it.
+FILETIME utcFileTime(int year, int month, int day, int hour, int minute, int second);
 
 // ---------------------------------------------------------------------------
 // Options of one launch.

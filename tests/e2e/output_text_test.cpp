@@ -23,19 +23,6 @@ std::string padLeft(const std::string& text, std::size_t width) {
   return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
 }
 
-// A calendar time taken as UTC, as the file system stores it.
-FILETIME utcFileTime(int year, int month, int day, int hour, int minute, int second) {
-  SYSTEMTIME calendar{};
-  calendar.wYear = static_cast<WORD>(year);
-  calendar.wMonth = static_cast<WORD>(month);
-  calendar.wDay = static_cast<WORD>(day);
-  calendar.wHour = static_cast<WORD>(hour);
-  calendar.wMinute = static_cast<WORD>(minute);
-  calendar.wSecond = static_cast<WORD>(second);
-  FILETIME utc{};
-  SystemTimeToFileTime(&calendar, &utc);
-  return utc;
-}
 
 class OutputText : public ::testing::Test {
  protected:
@@ -274,9 +261,9 @@ TEST_F(OutputText, DatesInTheLocalTimeZone) {
   GetTimeZoneInformation(&zone);
   ASSERT_EQ(zone.Bias, -540) << "the tests expect TZ=Asia/Tokyo";
 
-  const FILETIME newYear = utcFileTime(2011, 12, 31, 20, 0, 0);
-  const FILETIME summer = utcFileTime(2011, 7, 1, 15, 30, 45);
-  const FILETIME afternoon = utcFileTime(2012, 2, 29, 5, 0, 9);
+  const FILETIME newYear = e2e::utcFileTime(2011, 12, 31, 20, 0, 0);
+  const FILETIME summer = e2e::utcFileTime(2011, 7, 1, 15, 30, 45);
+  const FILETIME afternoon = e2e::utcFileTime(2012, 2, 29, 5, 0, 9);
   ASSERT_TRUE(box_.writeFile("z\\m.txt", "", &newYear));
   ASSERT_TRUE(box_.writeFile("z\\n.txt", "", &summer));
   ASSERT_TRUE(box_.writeFile("z\\o.txt", "", &afternoon));
