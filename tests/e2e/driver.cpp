@@ -813,14 +813,21 @@ bool finishFile(HANDLE file, const FILETIME* lastWrite) {
   return lastWrite == nullptr || SetFileTime(file, nullptr, nullptr, lastWrite);
 }
 
+// Makes the folders of relative and creates (or empties) the file there.
+HANDLE createSandboxFile(const Sandbox& box, const std::string& relative) {
+  const std::vector<std::size_t> separators = separatorPositions(relative);
+  if (!separators.empty() && !box.makeFolder(relative.substr(0, separators.back()))) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileA(box.path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 }  // namespace
 
 bool Sandbox::writeFile(const std::string& relative, const std::string& bytes,
                         const FILETIME* lastWrite) const {
-  const std::vector<std::size_t> separators = separatorPositions(relative);
-  if (!separators.empty() && !makeFolder(relative.substr(0, separators.back()))) return false;
-  Handle file(CreateFileA(path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file(createSandboxFile(*this, relative));
   if (!file.valid()) return false;
   DWORD written = 0;
   if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
@@ -833,10 +840,7 @@ bool Sandbox::writeFile(const std::string& relative, const std::string& bytes,
 
 bool Sandbox::writeFileOfSize(const std::string& relative, std::uint64_t size,
                               const FILETIME* lastWrite) const {
-  const std::vector<std::size_t> separators = separatorPositions(relative);
-  if (!separators.empty() && !makeFolder(relative.substr(0, separators.back()))) return false;
-  Handle file(CreateFileA(path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file(createSandboxFile(*this, relative));
   if (!file.valid()) return false;
   LARGE_INTEGER end;
   end.QuadPart = static_cast<LONGLONG>(size);
