@@ -10,20 +10,17 @@
 #include <set>
 #include <utility>
 
+#include "tests/e2e/hook/journal.h"
+
 namespace e2e {
 namespace {
 
 constexpr DWORD POLL_MS = 10;
-constexpr int ID_STATUS_LINE1 = 110;
-constexpr int ID_STATUS_LINE2 = 111;
 constexpr int ID_CANCEL_BUTTON = 112;
 constexpr int ID_BOX_TEXT = 0xFFFF;
 constexpr int ID_BOX_ICON = 0x440;
-constexpr const char* PROGRAM_CLASS = "Quorvane";
 constexpr const char* BOX_CLASS = "#32770";
 constexpr const char* BOX_CAPTION = "Quorvane";
-constexpr UINT BAR_QUERY_TIMEOUT_MS = 100;
-constexpr std::int64_t BAR_QUERY_BACKOFF_MS = 500;
 constexpr DWORD ICON_SETTLE_LIMIT_MS = 2000;
 
 // Closes a kernel handle; both null and INVALID_HANDLE_VALUE mean "none".
@@ -122,6 +119,13 @@ class PixelCanvas {
 
 std::uint64_t now() { return GetTickCount64(); }
 
+// A path of the build machine as the programs under Wine see it.
+std::string windowsPath(const char* unixPath) {
+  std::string path = std::string("Z:") + unixPath;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 bool isLeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
@@ -156,14 +160,6 @@ DWORD processOf(HWND window) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   return process;
-}
-
-HWND findProgramWindow(DWORD process) {
-  HWND window = nullptr;
-  while ((window = FindWindowExA(nullptr, window, PROGRAM_CLASS, nullptr)) != nullptr) {
-    if (processOf(window) == process) return window;
-  }
-  return nullptr;
 }
 
 void removeTree(const std::string& folder) {
@@ -404,13 +400,69 @@ std::string makeSentinel() {
   return text;
 }
 
-// Watches one launched process.
+// The journal the hook library writes inside the program, and the hooks
+// that make the program's main thread write it. Set before that thread
+// runs, so the window's life is recorded from its creation on.
+class WindowJournal {
+ public:
+  WindowJournal() = default;
+  ~WindowJournal() {
+    for (HHOOK hook : hooks_) UnhookWindowsHookEx(hook);
+    if (view_ != nullptr) UnmapViewOfFile(view_);
+    if (library_ != nullptr) FreeLibrary(library_);
+  }
+  WindowJournal(const WindowJournal&) = delete;
+  WindowJournal& operator=(const WindowJournal&) = delete;
+
+  bool attach(DWORD processId, DWORD threadId) {
+    char name[64];
+    journal::name(processId, name);
+    mapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(journal::Journal), name));
+    if (!mapping_.valid()) return false;
+    view_ = static_cast<const journal::Journal*>(
+        MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, sizeof(journal::Journal)));
+    library_ = LoadLibraryA(windowsPath(QV_HOOK_PATH).c_str());
+    if (view_ == nullptr || library_ == nullptr) return false;
+    const std::pair<int, const char*> procedures[] = {{WH_CALLWNDPROC, journal::CALL_PROC},
+                                                      {WH_CALLWNDPROCRET, journal::CALL_RET_PROC},
+                                                      {WH_GETMESSAGE, journal::GET_MESSAGE_PROC}};
+    for (const auto& procedure : procedures) {
+      const auto address = reinterpret_cast<HOOKPROC>(
+          reinterpret_cast<void (*)()>(GetProcAddress(library_, procedure.second)));
+      HHOOK hook = address != nullptr
+                       ? SetWindowsHookExA(procedure.first, address, library_, threadId)
+                       : nullptr;
+      if (hook == nullptr) return false;
+      hooks_.push_back(hook);
+    }
+    return true;
+  }
+
+  // Snapshots published so far.
+  std::uint32_t count() const {
+    const LONG published = view_->count;
+    MemoryBarrier();  // the snapshots below the count are complete
+    return static_cast<std::uint32_t>(published);
+  }
+  const journal::Snapshot& at(std::uint32_t index) const { return view_->snapshots[index]; }
+  bool overflowed() const { return view_->overflow != 0; }
+
+ private:
+  Handle mapping_;
+  const journal::Journal* view_ = nullptr;
+  HMODULE library_ = nullptr;
+  std::vector<HHOOK> hooks_;
+};
+
+// Watches one launched process: the window's life from the journal, the
+// message boxes (which wait for their answer) by looking for them.
 class Watch : public RunControl {
  public:
-  Watch(const LaunchOptions& options, ClipboardAgent& agent, HANDLE process, DWORD processId,
-        std::uint64_t start, Outcome& outcome)
-      : options_(options), agent_(agent), process_(process), processId_(processId),
-        start_(start), out_(outcome) {}
+  Watch(const LaunchOptions& options, ClipboardAgent& agent, const WindowJournal& journal,
+        HANDLE process, DWORD processId, std::uint64_t start, Outcome& outcome)
+      : options_(options), agent_(agent), journal_(journal), process_(process),
+        processId_(processId), start_(start), out_(outcome) {}
 
   HWND window() const override { return out_.window.handle; }
   std::int64_t elapsedMs() const override { return static_cast<std::int64_t>(now() - start_); }
@@ -425,9 +477,10 @@ class Watch : public RunControl {
 
   void run() {
     for (;;) {
-      if (WaitForSingleObject(process_, POLL_MS) == WAIT_OBJECT_0) break;
+      const bool ended = WaitForSingleObject(process_, POLL_MS) == WAIT_OBJECT_0;
+      readJournal();
+      if (ended) break;
       const std::int64_t at = elapsedMs();
-      lookAtWindow(at);
       answerMessageBoxes();
       pressCancelWhenDue(at);
       releaseClipboardWhenDue(at);
@@ -439,82 +492,57 @@ class Watch : public RunControl {
       }
     }
     out_.endedMs = elapsedMs();
+    readJournal();
+    if (journal_.overflowed()) out_.journalOverflowed = true;
+    // A window that lived until the process ended goes with it.
+    std::vector<WindowState>& timeline = out_.window.timeline;
+    if (!timeline.empty() && timeline.back().exists) {
+      WindowState gone;
+      gone.atMs = out_.endedMs;
+      gone.bar = timeline.back().bar;
+      timeline.push_back(gone);
+    }
   }
 
  private:
-  void lookAtWindow(std::int64_t at) {
+  std::int64_t sinceStart(std::uint64_t tick) const {
+    return static_cast<std::int64_t>(tick) - static_cast<std::int64_t>(start_);
+  }
+
+  void readJournal() {
+    const std::uint32_t count = journal_.count();
+    for (; read_ < count; ++read_) take(journal_.at(read_));
+  }
+
+  void take(const journal::Snapshot& shot) {
     WindowSeen& seen = out_.window;
-    if (seen.handle == nullptr) {
-      seen.handle = findProgramWindow(processId_);
-      if (seen.handle == nullptr) return;
-      seen.found = true;
-      seen.foundMs = at;
-      seen.classStyle = GetClassLongPtrA(seen.handle, GCL_STYLE);
+    WindowState state;
+    state.atMs = sinceStart(shot.tick);
+    state.exists = shot.exists != 0;
+    state.bar = shot.bar;
+    if (state.exists) {
+      state.visible = shot.visible != 0;
+      state.title = shot.title;
+      state.line1 = shot.line1;
+      state.line2 = shot.line2;
+      state.cancelEnabled = shot.cancelEnabled != 0;
     }
-    if (windowGone_) return;
-    const WindowState state = look(at);
+    if (!seen.found) {
+      seen.found = true;
+      seen.foundMs = state.atMs;
+      seen.handle = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(shot.window));
+      seen.classStyle = static_cast<std::uintptr_t>(shot.classStyle);
+    }
     if (seen.timeline.empty() || !state.sameAs(seen.timeline.back())) seen.timeline.push_back(state);
     if (state.visible && !seen.shown) {
       seen.shown = true;
-      seen.shownMs = at;
+      seen.shownMs = state.atMs;
       seen.whenShown = state;
-      GetWindowRect(seen.handle, &seen.rect);
-      seen.clientOrigin = POINT{0, 0};
-      ClientToScreen(seen.handle, &seen.clientOrigin);
+      seen.rect = shot.rect;
+      seen.clientOrigin = shot.clientOrigin;
       if (options_.cancelAfterShownMs == 0) pressCancel();
       if (options_.whenShown) options_.whenShown(*this);
     }
-  }
-
-  // The controls the window has; they go first when the window is destroyed.
-  int controlCount(HWND window) const {
-    return (GetDlgItem(window, ID_STATUS_LINE1) != nullptr) +
-           (GetDlgItem(window, ID_STATUS_LINE2) != nullptr) +
-           (GetDlgItem(window, ID_CANCEL_BUTTON) != nullptr) +
-           (FindWindowExA(window, nullptr, PROGRESS_CLASSA, nullptr) != nullptr);
-  }
-
-  // A look taken while the window is being destroyed (as the process ends)
-  // would show texts and controls that vanish one by one; it is reported as
-  // the window being gone instead.
-  WindowState look(std::int64_t at) {
-    HWND window = out_.window.handle;
-    WindowState state;
-    state.atMs = at;
-    state.bar = lastBar_;
-    const int controls = IsWindow(window) ? controlCount(window) : -1;
-    if (controls < controlsSeen_) {
-      windowGone_ = true;
-      return state;
-    }
-    controlsSeen_ = controls;
-    state.exists = true;
-    state.visible = IsWindowVisible(window) != FALSE;
-    state.title = windowText(window);
-    state.line1 = windowText(GetDlgItem(window, ID_STATUS_LINE1));
-    state.line2 = windowText(GetDlgItem(window, ID_STATUS_LINE2));
-    HWND button = GetDlgItem(window, ID_CANCEL_BUTTON);
-    state.cancelEnabled = button != nullptr && IsWindowEnabled(button);
-    // Only a visible window is serviced; before that every query would just
-    // wait out its time-out.
-    if (state.visible && at >= nextBarQuery_) {
-      HWND bar = FindWindowExA(window, nullptr, PROGRESS_CLASSA, nullptr);
-      DWORD_PTR position = 0;
-      if (bar != nullptr && SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG,
-                                                BAR_QUERY_TIMEOUT_MS, &position)) {
-        lastBar_ = static_cast<int>(position);
-      } else {
-        nextBarQuery_ = elapsedMs() + BAR_QUERY_BACKOFF_MS;
-      }
-      state.bar = lastBar_;
-    }
-    if (!IsWindow(window) || controlCount(window) < controlsSeen_) {
-      windowGone_ = true;
-      state = WindowState();
-      state.atMs = at;
-      state.bar = lastBar_;
-    }
-    return state;
   }
 
   void answerMessageBoxes() {
@@ -554,15 +582,13 @@ class Watch : public RunControl {
 
   const LaunchOptions& options_;
   ClipboardAgent& agent_;
+  const WindowJournal& journal_;
   HANDLE process_;
   DWORD processId_;
   std::uint64_t start_;
   Outcome& out_;
-  int lastBar_ = -1;
-  int controlsSeen_ = 0;
-  bool windowGone_ = false;
+  std::uint32_t read_ = 0;
   bool released_ = false;
-  std::int64_t nextBarQuery_ = 0;
   std::set<HWND> answered_;
 };
 
@@ -593,11 +619,7 @@ std::string num(long long value) { return std::to_string(value); }
 
 }  // namespace
 
-std::string programUnderTest() {
-  std::string path = "Z:" QV_PROGRAM_PATH;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
+std::string programUnderTest() { return windowsPath(QV_PROGRAM_PATH); }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -670,6 +692,7 @@ std::string Outcome::summary() const {
                               : (box.owner != nullptr ? ", owned: " : ", no owner: ");
     text += readable(box.text) + "\n";
   }
+  if (journalOverflowed) text += "window journal: FULL, later states lost\n";
   if (!window.found) return text + "window: never found\n";
   char style[32];
   std::snprintf(style, sizeof style, "0x%llx", static_cast<unsigned long long>(window.classStyle));
@@ -739,16 +762,24 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
   const char* application = options.application.empty() ? nullptr : options.application.c_str();
   const char* folder =
       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
-  if (!CreateProcessA(application, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder,
-                      &startup, &child)) {
+  // Suspended until the window hooks are set on its main thread.
+  if (!CreateProcessA(application, &mutableLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      nullptr, folder, &startup, &child)) {
     return out;
   }
   const std::uint64_t start = now();
   Handle process(child.hProcess);
   Handle thread(child.hThread);
+  WindowJournal journal;
+  if (!journal.attach(child.dwProcessId, child.dwThreadId)) {
+    TerminateProcess(process.get(), 0xDEAD);
+    WaitForSingleObject(process.get(), 10000);
+    return out;
+  }
+  ResumeThread(thread.get());
   out.started = true;
 
-  Watch watch(options, agent, process.get(), child.dwProcessId, start, out);
+  Watch watch(options, agent, journal, process.get(), child.dwProcessId, start, out);
   watch.run();
 
   DWORD code = 0;

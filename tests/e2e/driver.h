@@ -18,9 +18,13 @@
 // With QV_E2E_VERBOSE set in the environment every launch prints its
 // Outcome::summary().
 //
-// The driver watches by polling every few milliseconds from the test's
-// thread; it never sends a message that could block on the program, except
-// PBM_GETPOS with a short time-out. It keeps its own clipboard agent (a
+// The progress window is watched from inside: a hook library, set on the
+// program's main thread before it starts, records the window after every
+// message that thread handles (tests/e2e/hook/journal.h), so the timeline
+// holds every state the window passed through, even for a window that lived
+// a few milliseconds. Message boxes wait for their answer, so the driver
+// finds them by looking every few milliseconds. It never sends a message
+// that could block on the program. It keeps its own clipboard agent (a
 // hidden window on a thread of its own) so that the sentinel and a held
 // clipboard behave like another program's.
 #pragma once
@@ -109,26 +113,25 @@ struct WindowState {
   std::string title;
   std::string line1;           // control 110
   std::string line2;           // control 111
-  int bar = -1;                // PBM_GETPOS; -1 until the window answered once
+  int bar = -1;                // PBM_GETPOS; -1 before the bar exists
   bool cancelEnabled = false;  // control 112
 
   bool sameAs(const WindowState& other) const;  // everything but the time
 };
 
 struct WindowSeen {
-  bool found = false;             // the (maybe hidden) window was seen at all
-  std::int64_t foundMs = 0;       // first seen: its creation, give or take a poll
+  bool found = false;             // the (maybe hidden) window was made at all
+  std::int64_t foundMs = 0;       // its creation
   HWND handle = nullptr;
   std::uintptr_t classStyle = 0;  // GCL_STYLE
   bool shown = false;             // ever visible
-  std::int64_t shownMs = 0;       // first seen visible
+  std::int64_t shownMs = 0;       // first visible
   RECT rect{};                    // window rectangle when first visible
   POINT clientOrigin{};           // ClientToScreen(0, 0) when first visible
   WindowState whenShown;          // the state read when first visible
   std::int64_t cancelPressedMs = NEVER;
-  // The first look and every change after it, in order, while the process
-  // runs. Once the window is being destroyed (normally as the process ends)
-  // one last entry with exists == false closes it.
+  // Its state at creation and after every change, in order. One last entry
+  // with exists == false closes it: its destruction, or the process's end.
   std::vector<WindowState> timeline;
 
   // The first state whose status line 1 is the text, or null.
@@ -149,6 +152,7 @@ struct Outcome {
   std::int64_t clipboardReleasedMs = NEVER;  // a held clipboard was closed
   std::vector<MessageBoxSeen> messages;
   WindowSeen window;
+  bool journalOverflowed = false;     // the window changed more often than recorded
 
   bool finished() const { return started && !timedOut; }
   // Everything above in readable form (texts converted to UTF-8), for
