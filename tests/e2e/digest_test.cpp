@@ -6,7 +6,6 @@
 // same deterministic contents.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -98,51 +97,6 @@ class HeldFile {
 
  private:
   HANDLE handle_;
-};
-
-// Deletes a file as soon as a message box of the program is on screen, on a
-// thread of its own: the box blocks the program's digest pass, so a file
-// collected earlier and digested later is gone by the time its turn comes.
-class DeleteWhenBoxShows {
- public:
-  explicit DeleteWhenBoxShows(std::string path) : path_(std::move(path)) {
-    thread_ = CreateThread(nullptr, 0, threadMain, this, 0, nullptr);
-  }
-  ~DeleteWhenBoxShows() {
-    stop_.store(true);
-    if (thread_ != nullptr) {
-      WaitForSingleObject(thread_, INFINITE);
-      CloseHandle(thread_);
-    }
-  }
-  DeleteWhenBoxShows(const DeleteWhenBoxShows&) = delete;
-  DeleteWhenBoxShows& operator=(const DeleteWhenBoxShows&) = delete;
-
-  bool started() const { return thread_ != nullptr; }
-  bool deleted() const { return deleted_.load(); }
-
- private:
-  static DWORD WINAPI threadMain(LPVOID self) {
-    static_cast<DeleteWhenBoxShows*>(self)->watch();
-    return 0;
-  }
-  // Polls more often than the driver, which answers a box only after it has
-  // seen its icon painted.
-  void watch() {
-    while (!stop_.load()) {
-      HWND box = FindWindowExA(nullptr, nullptr, "#32770", "Quorvane");
-      if (box != nullptr && IsWindowVisible(box)) {
-        deleted_.store(DeleteFileA(path_.c_str()) != FALSE);
-        return;
-      }
-      Sleep(1);
-    }
-  }
-
-  std::string path_;
-  HANDLE thread_ = nullptr;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> deleted_{false};
 };
 
 class Digest : public ::testing::Test {
@@ -262,13 +216,18 @@ TEST_F(Digest, FileDeletedAfterCollectionGetsABoxAndNoDigest) {
   const std::string gone = box_.path("gone.txt");
   HeldFile writer(held, GENERIC_WRITE, 0);
   ASSERT_TRUE(writer.ok());
-  DeleteWhenBoxShows deleter(gone);
-  ASSERT_TRUE(deleter.started());
+  // The held file's box blocks the digest pass: the file collected after
+  // it is gone by the time its turn comes.
+  bool deleted = false;
+  e2e::LaunchOptions options;
+  options.beforeAnswer = [&](const e2e::MessageBoxSeen&) {
+    if (!deleted) deleted = DeleteFileA(gone.c_str()) != FALSE;
+  };
 
   const e2e::Outcome out = box_.run("/M /O " + e2e::quoted(held) + " " + e2e::quoted(gone) +
-                                    " " + e2e::quoted(box_.path("ok.txt")));
+                                    " " + e2e::quoted(box_.path("ok.txt")), options);
   ASSERT_TRUE(out.finished()) << out.summary();
-  ASSERT_TRUE(deleter.deleted()) << out.summary();
+  ASSERT_TRUE(deleted) << out.summary();
   EXPECT_EQ(out.exitCode, 0) << out.summary();
   ASSERT_EQ(out.messages.size(), 2u) << out.summary();
   EXPECT_EQ(out.messages[0].text, openFailure(held));

@@ -484,10 +484,10 @@ class Watch : public RunControl {
       answerMessageBoxes();
       pressCancelWhenDue(at);
       releaseClipboardWhenDue(at);
-      if (at > options_.timeoutMs) {
+      if (at > options_.timeoutMs || endNow_) {
         TerminateProcess(process_, 0xDEAD);
         WaitForSingleObject(process_, 10000);
-        out_.timedOut = true;
+        (endNow_ ? out_.endedByTest : out_.timedOut) = true;
         break;
       }
     }
@@ -533,7 +533,10 @@ class Watch : public RunControl {
       seen.handle = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(shot.window));
       seen.classStyle = static_cast<std::uintptr_t>(shot.classStyle);
     }
-    if (seen.timeline.empty() || !state.sameAs(seen.timeline.back())) seen.timeline.push_back(state);
+    if (seen.timeline.empty() || !state.sameAs(seen.timeline.back())) {
+      seen.timeline.push_back(state);
+      if (options_.endWhen && options_.endWhen(state)) endNow_ = true;
+    }
     if (state.visible && !seen.shown) {
       seen.shown = true;
       seen.shownMs = state.atMs;
@@ -556,6 +559,7 @@ class Watch : public RunControl {
       seen.owner = GetWindow(box, GW_OWNER);
       seen.ownedByWindow = seen.owner != nullptr && seen.owner == out_.window.handle;
       seen.icon = iconOfBox(box);
+      if (options_.beforeAnswer) options_.beforeAnswer(seen);
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
       seen.answeredMs = elapsedMs();
@@ -589,6 +593,7 @@ class Watch : public RunControl {
   Outcome& out_;
   std::uint32_t read_ = 0;
   bool released_ = false;
+  bool endNow_ = false;
   std::set<HWND> answered_;
 };
 
@@ -680,6 +685,7 @@ std::string Outcome::summary() const {
   if (!started) return text + "not started\n";
   text += "exit " + num(exitCode) + " after " + num(endedMs) + " ms";
   if (timedOut) text += " (TIMED OUT, ended by the driver)";
+  if (endedByTest) text += " (ended by the test, having seen enough)";
   text += "\nclipboard: ";
   text += clipboardHasText ? readable(clipboard) : std::string("(no text)");
   if (sentinelKept) text += " (the sentinel)";

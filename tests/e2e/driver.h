@@ -84,6 +84,14 @@ struct LaunchOptions {
   // Called on the driver's thread right after the window was first seen
   // visible and its state recorded. Polling stops while it runs.
   std::function<void(RunControl&)> whenShown;
+  // Called on the driver's thread for each message box, before its OK is
+  // pressed: the program waits in the box meanwhile.
+  std::function<void(const struct MessageBoxSeen&)> beforeAnswer;
+  // Called for each new state of the window; once it returns true the
+  // driver ends the run as at a time-out (Outcome::endedByTest), so a run
+  // made to last far longer than any machine needs stops once it has shown
+  // what the test looks for.
+  std::function<bool(const struct WindowState&)> endWhen;
   // Beyond this the driver ends its child with TerminateProcess.
   std::int64_t timeoutMs = 60000;
 };
@@ -143,6 +151,7 @@ struct WindowSeen {
 struct Outcome {
   bool started = false;               // CreateProcessA succeeded
   bool timedOut = false;              // the driver had to end the child
+  bool endedByTest = false;           // LaunchOptions::endWhen ended it
   std::int32_t exitCode = 0;          // GetExitCodeProcess, as signed
   std::int64_t endedMs = 0;           // process end as seen by the driver
   std::string sentinel;               // what the driver put on the clipboard
@@ -154,7 +163,7 @@ struct Outcome {
   WindowSeen window;
   bool journalOverflowed = false;     // the window changed more often than recorded
 
-  bool finished() const { return started && !timedOut; }
+  bool finished() const { return started && !timedOut && !endedByTest; }
   // Everything above in readable form (texts converted to UTF-8), for
   // failure messages.
   std::string summary() const;

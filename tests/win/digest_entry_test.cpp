@@ -132,9 +132,9 @@ TEST(DigestEntry, FileThatCannotBeReadGetsNoDigits) {
   PipeWriter pipe;
   ASSERT_TRUE(pipe.ready());
   std::thread feeder([&pipe] {
-    Sleep(100);
+    pipe.waitForReader();
     pipe.write(3000);
-    Sleep(200);
+    pipe.waitUntilRead();
     pipe.close();
   });
   EXPECT_EQ(digestIn(entryFor(pipe.path()), true, false), "\t");

@@ -34,10 +34,11 @@ inline int threadsOfThisProcess() {
   return count;
 }
 
-// Waits up to a second for the thread count to fall back to expected.
+// Waits (up to ten seconds) for the thread count to fall back to expected:
+// an ended thread leaves the list a little later.
 inline int threadsSettledAt(int expected) {
   int count = threadsOfThisProcess();
-  for (int i = 0; i < 100 && count != expected; ++i) {
+  for (int i = 0; i < 1000 && count != expected; ++i) {
     Sleep(10);
     count = threadsOfThisProcess();
   }
@@ -136,6 +137,13 @@ class PipeWriter {
     DWORD written = 0;
     return WriteFile(pipe_, bytes.data(), size, &written, nullptr) && written == size;
   }
+
+  // Waits until a reader has opened the pipe.
+  bool waitForReader() {
+    return ConnectNamedPipe(pipe_, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+  }
+  // Waits until the reader has taken everything written.
+  bool waitUntilRead() { return FlushFileBuffers(pipe_) != FALSE; }
 
   void close() {
     if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
