@@ -1,0 +1,103 @@
+// The INI rules on any value bytes, shorter and longer than the profile
+// reader's 127, and on any program path.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "settings/ini_rules.h"
+
+namespace {
+
+bool sameOptions(const OutputOptions& a, const OutputOptions& b) {
+  return a.CommeredNumber == b.CommeredNumber && a.InsertNewLine == b.InsertNewLine &&
+         a.UseWideChar == b.UseWideChar && a.EnSmallURL == b.EnSmallURL &&
+         a.EncodeURL == b.EncodeURL && a.ByteUnit == b.ByteUnit && a.ShowDate == b.ShowDate &&
+         a.ShowTime == b.ShowTime && a.ShowMD5 == b.ShowMD5 &&
+         a.OutputTabText == b.OutputTabText && a.URLHead == b.URLHead &&
+         a.ByteUnitName == b.ByteUnitName && a.TotalSize == b.TotalSize &&
+         a.MaxUrlPathLength == b.MaxUrlPathLength &&
+         a.MaxSizeTextLength == b.MaxSizeTextLength && a.OpenText == b.OpenText &&
+         a.CloseText == b.CloseText;
+}
+
+// The value as the loader means it: outer blanks, tabs, CR and LF gone,
+// then one pair of matching quotes.
+std::string cleaned(const std::string& raw) {
+  const char* const blanks = " \t\r\n";
+  const std::size_t first = raw.find_first_not_of(blanks);
+  if (first == std::string::npos) return "";
+  std::string value = raw.substr(first, raw.find_last_not_of(blanks) + 1 - first);
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// Each key either skips the value, takes it into its own field alone, or
+// rejects it with one report line naming it and leaves every field as it was.
+void checkValue(const std::string& raw) {
+  const std::string value = cleaned(raw);
+  const bool absent = value.empty() || value == INI_SENTINEL;
+  const std::string units = "BKMGTPbkmgtp";
+  for (const IniKey& key : INI_KEYS) {
+    // Not the defaults, so that a field set to its default shows too.
+    OutputOptions before;
+    before.CommeredNumber = !before.CommeredNumber;
+    before.EncodeURL = !before.EncodeURL;
+    before.ByteUnit = 7;
+    before.URLHead = "head";
+    before.ByteUnitName = "unit";
+    OutputOptions options = before;
+    std::string errors = "earlier";
+    const IniValueResult result = applyIniValue(options, key, raw, errors);
+
+    OutputOptions expected = before;
+    IniValueResult expectedResult = IniValueResult::Applied;
+    if (absent) {
+      expectedResult = IniValueResult::Skipped;
+    } else if (key.kind == IniKeyKind::Switch && (value == "0" || value == "1")) {
+      expected.*key.flag = value == "1";
+    } else if (key.kind == IniKeyKind::ByteUnit && value.size() == 1 &&
+               units.find(value[0]) != std::string::npos) {
+      expected.ByteUnit = static_cast<std::int32_t>(units.find(value[0]) % 6);
+    } else if (key.kind == IniKeyKind::Text) {
+      expected.*key.text = value;
+    } else {
+      expectedResult = IniValueResult::Rejected;
+    }
+    FUZZ_CHECK(result == expectedResult);
+    FUZZ_CHECK(sameOptions(options, expected));
+    const std::string reported = result == IniValueResult::Rejected
+                                     ? iniErrorLine(key.section, key.name, value)
+                                     : std::string();
+    FUZZ_CHECK(errors == "earlier" + reported);
+    if (!reported.empty()) FUZZ_CHECK(reported.find(value) != std::string::npos);
+  }
+}
+
+// The INI file beside the program: the path up to the first "." after its
+// last real backslash (a trail byte 0x5C is none), followed by ".ini".
+void checkIniPath(const std::string& programPath) {
+  const std::string iniPath = iniPathFromProgramPath(programPath);
+  const std::vector<bool> trail = sjisTrailBytes(programPath);
+  std::size_t folderEnd = 0;
+  for (std::size_t i = 0; i < programPath.size(); ++i) {
+    if (programPath[i] == '\\' && !trail[i]) folderEnd = i;
+  }
+  const std::size_t dot = programPath.find('.', folderEnd);
+  FUZZ_CHECK(iniPath == programPath.substr(0, dot) + ".ini");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string raw(reinterpret_cast<const char*>(data), size);
+  checkValue(raw);
+  // What the profile reader hands over of a longer value.
+  if (raw.size() >= INI_VALUE_BUFFER_SIZE) checkValue(raw.substr(0, INI_VALUE_BUFFER_SIZE - 1));
+  // A program path is a command-line token and so ends at a zero byte.
+  checkIniPath(raw.substr(0, raw.find('\0')));
+  return 0;
+}
