@@ -8,7 +8,8 @@
 // strings, which a Markdown reader does not show):
 //
 //   ```ini qv-ini            optional: the INI file beside the program
-//   ```bat qv-example        one line: the program's name and its arguments
+//   ```bat qv-example        one line, as typed at the prompt in the sample's
+//                            folder, where the program lies too
 //   ```text qv-clipboard     the clipboard text, one line per line (CR LF)
 //   ```text qv-message exit=N   or: the message box text, and the exit code
 #include <gtest/gtest.h>
@@ -90,8 +91,8 @@ struct Example {
   int line = 0;
   std::string command;   // UTF-8, as the guide prints it
   std::string ini;       // CP932, CR LF; empty: no INI file
-  std::string program;   // file name of the program
-  std::string arguments; // CP932, as typed after the program's name
+  std::string program;      // file name of the program
+  std::string commandLine;  // CP932, exactly as typed
   bool expectsMessage = false;
   std::string expected;  // CP932: the clipboard (CR LF) or the message (LF)
   int exitCode = 0;
@@ -126,9 +127,10 @@ std::vector<Example> examplesOf(const std::string& markdown) {
     }
     const std::string& command = fence.lines[0];
     example.command = command;
-    const std::size_t blank = command.find(' ');
-    example.program = command.substr(0, blank);
-    std::string arguments = blank == std::string::npos ? "" : command.substr(blank + 1);
+    // The program as typed (".\\list.exe") is the command line's first
+    // token, from which the program finds its INI file.
+    const std::string typed = command.substr(0, command.find(' '));
+    example.program = typed.substr(typed.rfind('\\') + 1);
     if (i + 1 >= fences.size()) {
       ADD_FAILURE() << "an example without its result";
       continue;
@@ -147,7 +149,7 @@ std::vector<Example> examplesOf(const std::string& markdown) {
       continue;
     }
     std::string ini = example.ini;
-    if (!utf8ToCp932(arguments, example.arguments) || !utf8ToCp932(expected, example.expected) ||
+    if (!utf8ToCp932(command, example.commandLine) || !utf8ToCp932(expected, example.expected) ||
         !utf8ToCp932(ini, example.ini)) {
       ADD_FAILURE() << "a character without a code page 932 byte";
       continue;
@@ -191,10 +193,10 @@ void writeSampleFolder(const e2e::Sandbox& box) {
   }
 }
 
-e2e::Outcome runInFolder(const e2e::Sandbox& box, const std::string& arguments) {
+e2e::LaunchOptions inFolder(const e2e::Sandbox& box) {
   e2e::LaunchOptions options;
   options.workingDirectory = box.folder();
-  return box.run(arguments, options);
+  return options;
 }
 
 TEST(Guide, ExamplesShowWhatTheProgramCopies) {
@@ -213,7 +215,7 @@ TEST(Guide, ExamplesShowWhatTheProgramCopies) {
       ASSERT_TRUE(box.writeIni(example.ini));
     }
 
-    const e2e::Outcome out = runInFolder(box, example.arguments);
+    const e2e::Outcome out = box.runExact(example.commandLine, inFolder(box));
     ASSERT_TRUE(out.finished()) << out.summary();
     EXPECT_EQ(out.exitCode, example.exitCode) << out.summary();
     if (example.expectsMessage) {
@@ -241,8 +243,8 @@ TEST(ReleaseFiles, SampleIniKeepsTheBuiltInOutput) {
     writeSampleFolder(shipped);
     ASSERT_TRUE(shipped.writeIni(ini));
 
-    const e2e::Outcome builtIn = runInFolder(bare, arguments);
-    const e2e::Outcome withIni = runInFolder(shipped, arguments);
+    const e2e::Outcome builtIn = bare.run(arguments, inFolder(bare));
+    const e2e::Outcome withIni = shipped.run(arguments, inFolder(shipped));
     ASSERT_TRUE(builtIn.finished() && withIni.finished()) << withIni.summary();
     EXPECT_EQ(builtIn.exitCode, 0) << builtIn.summary();
     EXPECT_EQ(withIni.exitCode, 0) << withIni.summary();
