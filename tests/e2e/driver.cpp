@@ -738,8 +738,10 @@ bool clickCloseBox(HWND window) {
   int x = rect.right - 1;
   for (;; --x) {
     if (x <= rect.right - 80) return false;
+    // Not "abort if hung": a window whose thread has only just begun to
+    // pump (as the program's does once it shows) counts as hung for a while.
     DWORD_PTR hit = HTNOWHERE;
-    if (!SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 500,
+    if (!SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, 10000,
                              &hit)) {
       return false;
     }
