@@ -34,12 +34,18 @@ wine_env_start() {
     # Output goes to a file: Wine's background services inherit it and keep
     # any pipe open long after the program ends.
     "$WINE64" wineboot -i >"$dir/wineboot.log" 2>&1 </dev/null
-    # Unmanaged windows: without a window manager, hiding a managed window
-    # (every message box) costs about two seconds.
-    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$dir/wineboot.log" 2>&1 </dev/null
     touch "$WINEPREFIX/.qv-ready"
   else
     "$WINE64" wineboot >"$dir/wineboot.log" 2>&1 </dev/null
+  fi
+  # Unmanaged windows, no crash dialog: imported again whenever they change.
+  local settings stamp
+  settings=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-prefix.reg
+  stamp=$WINEPREFIX/.qv-settings-$(md5sum <"$settings" | cut -c1-12)
+  if [ ! -f "$stamp" ]; then
+    "$WINE64" regedit /S "$(printf 'Z:%s' "$settings" | tr / '\\')" >>"$dir/wineboot.log" 2>&1 </dev/null
+    rm -f "$WINEPREFIX"/.qv-settings-*
+    touch "$stamp"
   fi
 }
 
