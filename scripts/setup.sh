@@ -6,7 +6,8 @@ set -euo pipefail
 need=(cmake ninja-build g++ g++-multilib qemu-user
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
       clang libclang-rt-14-dev libfuzzer-14-dev libssl-dev  # the fuzz targets (tests/fuzz)
-      python3 wine wine64 xvfb x11-utils locales googletest imagemagick fonts-ipafont-gothic)
+      python3 wine wine64 xvfb x11-utils locales googletest imagemagick fonts-ipafont-gothic
+      debootstrap)  # makes the Wine 10 chroot of the i686 tests (scripts/wine10.sh)
 
 missing=()
 for p in "${need[@]}"; do
