@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/job.h"
 #include "text/sjis.h"
@@ -58,6 +59,81 @@ std::string folderOfFullPath(const std::string& path) {
   return full;
 }
 
+// What tells one folder from another whatever path names it: a folder link
+// opens the folder it points to, so a link back up the tree reads as the
+// folder it leads to.
+struct FolderIdentity {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  bool operator==(const FolderIdentity& other) const {
+    return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+  }
+};
+
+// False when the folder cannot be opened or asked; the walk then goes on
+// without knowing it, as it always did.
+bool readFolderIdentity(const std::string& folder, FolderIdentity& identity) {
+  // No access to the contents is asked for and every kind of sharing is
+  // granted, so this open never stands in anyone's way.
+  HANDLE handle = CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  const bool read = GetFileInformationByHandle(handle, &information) != FALSE;
+  CloseHandle(handle);
+  if (!read) return false;
+  identity.volume = information.dwVolumeSerialNumber;
+  identity.indexHigh = information.nFileIndexHigh;
+  identity.indexLow = information.nFileIndexLow;
+  return true;
+}
+
+// The walk of one top-level call. It keeps the folders of the current
+// descent, so that a subfolder leading back to one of them (a link to "."
+// or to a folder above) is not walked: walking it would list the same files
+// again under ever longer paths until the platform refused the path, and
+// two such links double the work at every level.
+class Walk {
+ public:
+  explicit Walk(Job& job) : job_(job) {}
+  std::uint32_t collect(const std::string& path, const std::string& urlPrefix, bool topLevel);
+
+ private:
+  // Enters a folder unless it is one of the descent; one that cannot be
+  // identified is entered without being remembered.
+  class Entered {
+   public:
+    Entered(std::vector<FolderIdentity>& descent, const std::string& folder) : descent_(descent) {
+      FolderIdentity identity;
+      if (!readFolderIdentity(folder, identity)) return;
+      for (const FolderIdentity& above : descent_) {
+        if (above == identity) {
+          refused_ = true;
+          return;
+        }
+      }
+      descent_.push_back(identity);
+      pushed_ = true;
+    }
+    ~Entered() {
+      if (pushed_) descent_.pop_back();
+    }
+    Entered(const Entered&) = delete;
+    Entered& operator=(const Entered&) = delete;
+    bool refused() const { return refused_; }
+
+   private:
+    std::vector<FolderIdentity>& descent_;
+    bool pushed_ = false;
+    bool refused_ = false;
+  };
+
+  Job& job_;
+  std::vector<FolderIdentity> descent_;
+};
+
 }  // namespace
 
 bool isExistingDirectory(const std::string& path) {
@@ -67,6 +143,11 @@ bool isExistingDirectory(const std::string& path) {
 
 std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPrefix,
                                bool topLevel) {
+  return Walk(*this).collect(path, urlPrefix, topLevel);
+}
+
+std::uint32_t Walk::collect(const std::string& path, const std::string& urlPrefix, bool topLevel) {
+  OutputOptions& options = job_.options;
   const bool pathIsFolder = isExistingDirectory(path);
 
   // Every deeper call names a folder the walk has just found. One that does
@@ -80,7 +161,7 @@ std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPr
     const std::size_t backslash = findLastBackslash(path.c_str(), path.size());
     std::string name = backslash == NO_POSITION ? path : path.substr(backslash + 1);
     if (options.EncodeURL) urlEncode(name);
-    return collectPath(path, urlPrefix + name + "/", false);
+    return collect(path, urlPrefix + name + "/", false);
   }
 
   // The directory part: the folder the results lie in, and one backslash.
@@ -111,10 +192,16 @@ std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPr
     directory = folderOfFullPath(path);
     if (!directory.empty()) folder = directory.substr(0, directory.size() - 1);
   }
-  setStatusLine2(folder.c_str());
   if (directory.empty()) directory = folder + "\\";
+  // The folder whose results are walked: the folder itself, or the one a
+  // file name or pattern is looked up in.
+  const Entered entered(descent_, pathIsFolder ? path : directory);
+  if (entered.refused()) return 0;
+  job_.setStatusLine2(folder.c_str());
 
-  const std::string pattern = pathIsFolder ? path + "\\*.*" : path;
+  // "*" matches every name as "*.*" does, and two bytes shorter: a folder
+  // whose files' paths just fit the platform's limit can still be searched.
+  const std::string pattern = pathIsFolder ? path + "\\*" : path;
   DirectorySearch search(pattern);
   if (!search.started()) return 0;
 
@@ -126,9 +213,9 @@ std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPr
       std::string urlName = found.cFileName;
       if (options.EncodeURL) urlEncode(urlName);
       // Depth first: the subfolder is walked before the next result here.
-      count += collectPath(directory + found.cFileName, urlPrefix + urlName + "/", false);
+      count += collect(directory + found.cFileName, urlPrefix + urlName + "/", false);
     } else {
-      entries.emplace_back(options, found, urlPrefix, directory);
+      job_.entries.emplace_back(options, found, urlPrefix, directory);
       ++count;
     }
   } while (search.next());
