@@ -414,16 +414,25 @@ class WindowJournal {
   WindowJournal(const WindowJournal&) = delete;
   WindowJournal& operator=(const WindowJournal&) = delete;
 
-  bool attach(DWORD processId, DWORD threadId) {
+  // False, with the reason, when the window cannot be watched.
+  bool attach(DWORD processId, DWORD threadId, std::string& failure) {
     char name[64];
     journal::name(processId, name);
     mapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                       sizeof(journal::Journal), name));
-    if (!mapping_.valid()) return false;
+    // One left from an earlier process of the same id would mix its
+    // snapshots into this run's.
+    if (!mapping_.valid() || GetLastError() == ERROR_ALREADY_EXISTS) {
+      failure = std::string("no fresh journal ") + name + ", error " + std::to_string(GetLastError());
+      return false;
+    }
     view_ = static_cast<const journal::Journal*>(
         MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, sizeof(journal::Journal)));
     library_ = LoadLibraryA(windowsPath(QV_HOOK_PATH).c_str());
-    if (view_ == nullptr || library_ == nullptr) return false;
+    if (view_ == nullptr || library_ == nullptr) {
+      failure = "the journal or the hook library could not be loaded, error " + std::to_string(GetLastError());
+      return false;
+    }
     const std::pair<int, const char*> procedures[] = {{WH_CALLWNDPROC, journal::CALL_PROC},
                                                       {WH_CALLWNDPROCRET, journal::CALL_RET_PROC},
                                                       {WH_GETMESSAGE, journal::GET_MESSAGE_PROC}};
@@ -433,7 +442,10 @@ class WindowJournal {
       HHOOK hook = address != nullptr
                        ? SetWindowsHookExA(procedure.first, address, library_, threadId)
                        : nullptr;
-      if (hook == nullptr) return false;
+      if (hook == nullptr) {
+        failure = std::string("hook ") + procedure.second + " not set, error " + std::to_string(GetLastError());
+        return false;
+      }
       hooks_.push_back(hook);
     }
     return true;
@@ -682,7 +694,7 @@ const WindowState& WindowSeen::last() const {
 
 std::string Outcome::summary() const {
   std::string text = "\n--- run: ";
-  if (!started) return text + "not started\n";
+  if (!started) return text + "not started: " + failure + "\n";
   text += "exit " + num(exitCode) + " after " + num(endedMs) + " ms";
   if (timedOut) text += " (TIMED OUT, ended by the driver)";
   if (endedByTest) text += " (ended by the test, having seen enough)";
@@ -761,7 +773,10 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
   Outcome out;
   out.sentinel = options.sentinel.empty() ? makeSentinel() : options.sentinel;
   ClipboardAgent agent(out.sentinel, options.holdClipboardMs);
-  if (!agent.start()) return out;
+  if (!agent.start()) {
+    out.failure = "the clipboard agent could not put the sentinel on the clipboard";
+    return out;
+  }
 
   std::string mutableLine = commandLine;
   STARTUPINFOA startup{};
@@ -773,13 +788,14 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
   // Suspended until the window hooks are set on its main thread.
   if (!CreateProcessA(application, &mutableLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                       nullptr, folder, &startup, &child)) {
+    out.failure = "CreateProcessA failed with error " + num(GetLastError());
     return out;
   }
   const std::uint64_t start = now();
   Handle process(child.hProcess);
   Handle thread(child.hThread);
   WindowJournal journal;
-  if (!journal.attach(child.dwProcessId, child.dwThreadId)) {
+  if (!journal.attach(child.dwProcessId, child.dwThreadId, out.failure)) {
     TerminateProcess(process.get(), 0xDEAD);
     WaitForSingleObject(process.get(), 10000);
     return out;

@@ -150,6 +150,7 @@ struct WindowSeen {
 
 struct Outcome {
   bool started = false;               // CreateProcessA succeeded
+  std::string failure;                // why not, when not
   bool timedOut = false;              // the driver had to end the child
   bool endedByTest = false;           // LaunchOptions::endWhen ended it
   std::int32_t exitCode = 0;          // GetExitCodeProcess, as signed
