@@ -22,6 +22,7 @@ constexpr int ID_BOX_ICON = 0x440;
 constexpr const char* BOX_CLASS = "#32770";
 constexpr const char* BOX_CAPTION = "Quorvane";
 constexpr DWORD ICON_SETTLE_LIMIT_MS = 2000;
+constexpr int CLIPBOARD_TRIES = 3000;  // 10 ms apart
 
 // Closes a kernel handle; both null and INVALID_HANDLE_VALUE mean "none".
 class Handle {
@@ -270,7 +271,7 @@ class ClipboardAgent {
     thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, nullptr));
     if (!thread_.valid()) return false;
     HANDLE waits[] = {ready_.get(), thread_.get()};
-    WaitForMultipleObjects(2, waits, FALSE, 10000);
+    WaitForMultipleObjects(2, waits, FALSE, 60000);
     return placed_.load();
   }
 
@@ -300,9 +301,10 @@ class ClipboardAgent {
                            GetModuleHandleA(nullptr), nullptr);
   }
 
-  // Wine's clipboard manager may hold the clipboard for a moment.
+  // Wine's clipboard manager holds the clipboard while it hands the last
+  // text to X, which on a busy machine can take seconds: wait up to 30 s.
   static bool openClipboard(HWND window) {
-    for (int tries = 0; tries < 200; ++tries) {
+    for (int tries = 0; tries < CLIPBOARD_TRIES; ++tries) {
       if (OpenClipboard(window)) return true;
       Sleep(10);
     }
@@ -375,7 +377,9 @@ class ClipboardAgent {
 bool readClipboardText(std::string& text) {
   text.clear();
   bool opened = false;
-  for (int tries = 0; tries < 200 && !(opened = OpenClipboard(nullptr)); ++tries) Sleep(10);
+  for (int tries = 0; tries < CLIPBOARD_TRIES && !(opened = OpenClipboard(nullptr)); ++tries) {
+    Sleep(10);
+  }
   if (!opened) return false;
   bool found = false;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
