@@ -4,6 +4,7 @@
 #   wine_env_stop        stops what wine_env_start started, by process id
 # Everything started is recorded, so a trap can stop it also on failure.
 
+. "$(dirname "${BASH_SOURCE[0]}")/wine-kill.sh"
 WINE64=/usr/lib/wine/wine64
 QV_XVFB_PID=
 QV_WINESERVER_STARTED=
@@ -51,8 +52,9 @@ wine_env_start() {
 
 wine_env_stop() {
   if [ -n "$QV_WINESERVER_STARTED" ]; then
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
+    # A server that no longer answers -k: every process of the session goes.
+    { timeout 20 wineserver -k && timeout 20 wineserver -w; } >/dev/null 2>&1 ||
+      qv_kill_prefix "$WINEPREFIX"
     QV_WINESERVER_STARTED=
   fi
   if [ -n "$QV_XVFB_PID" ]; then

@@ -19,6 +19,7 @@
 # The wineserver opens the files of every program, in the namespace it was
 # started in: what a session shows of the host is fixed when it starts.
 
+. "$(dirname "${BASH_SOURCE[0]}")/wine-kill.sh"
 QV_WINE10_CHROOT=${QV_WINE10_CHROOT:-/var/cache/quorvane/wine10-sid}
 # The Wine the i686 tests were proven on; another one is refused.
 QV_WINE10_VERSION=10.0~repack-12+b1
@@ -238,8 +239,14 @@ wine10_start() {
 
 wine10_stop() {
   if [ -n "$QV_W10_SERVER_STARTED" ]; then
-    wine10_exec "$QV_WINE10_SERVER" -k >/dev/null 2>&1 || true
-    wine10_exec "$QV_WINE10_SERVER" -w >/dev/null 2>&1 || true
+    # A server stuck in a loop never answers -k: then every process of the
+    # session goes, found by its prefix.
+    local stopped=0
+    if wine10_command "$QV_WINE10_SERVER" -k && timeout 20 "${QV_W10_CMD[@]}" >/dev/null 2>&1 &&
+       wine10_command "$QV_WINE10_SERVER" -w && timeout 20 "${QV_W10_CMD[@]}" >/dev/null 2>&1; then
+      stopped=1
+    fi
+    [ "$stopped" = 1 ] || qv_kill_prefix "$QV_WINE10_SESSION/wineprefix"
     QV_W10_SERVER_STARTED=
   fi
   if [ -n "$QV_W10_XVFB_PID" ]; then

@@ -564,11 +564,23 @@ class Watch : public RunControl {
     }
   }
 
+  // The program's message boxes, from one snapshot of the top-level windows.
+  // Not FindWindowExA(nullptr, previous, ...): when the previous box is gone
+  // by the next call, Wine 10's server walks its window list for ever.
+  static BOOL CALLBACK collectBox(HWND window, LPARAM found) {
+    char name[16];
+    if (GetClassNameA(window, name, sizeof name) > 0 && std::strcmp(name, BOX_CLASS) == 0) {
+      reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    }
+    return TRUE;
+  }
+
   void answerMessageBoxes() {
-    HWND box = nullptr;
-    while ((box = FindWindowExA(nullptr, box, BOX_CLASS, BOX_CAPTION)) != nullptr) {
+    std::vector<HWND> boxes;
+    EnumWindows(collectBox, reinterpret_cast<LPARAM>(&boxes));
+    for (HWND box : boxes) {
       if (processOf(box) != processId_ || answered_.count(box) != 0) continue;
-      if (!IsWindowVisible(box)) continue;
+      if (!IsWindowVisible(box) || windowText(box) != BOX_CAPTION) continue;
       MessageBoxSeen seen;
       seen.shownMs = elapsedMs();
       seen.text = windowText(GetDlgItem(box, ID_BOX_TEXT));

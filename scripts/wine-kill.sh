@@ -1,0 +1,16 @@
+# Sourced by the Wine session scripts.
+#   qv_kill_prefix PREFIX   kills every process whose WINEPREFIX is PREFIX
+# For a wineserver that no longer answers (Wine 10's can loop for ever): its
+# clients, Wine's services and the server itself go, whatever chroot they
+# run in, as each carries the prefix in its environment.
+qv_kill_prefix() {
+  local prefix=$1 entry pid
+  for entry in /proc/[0-9]*/environ; do
+    pid=${entry#/proc/}
+    pid=${pid%/environ}
+    [ "$pid" != $$ ] || continue
+    if tr '\0' '\n' <"$entry" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+      kill -9 "$pid" 2>/dev/null || true
+    fi
+  done
+}
