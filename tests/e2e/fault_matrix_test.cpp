@@ -98,8 +98,12 @@ bool runShell(const e2e::Sandbox& box, const std::string& script) {
                       box.folder().c_str(), &startup, &started)) {
     return false;
   }
-  for (HANDLE handle : {started.hProcess, started.hThread}) {
-    if (handle != nullptr) CloseHandle(handle);
+  // For a Unix program Wine gives no process handle and leaves garbage in
+  // the thread handle's place (seen: 1, a heap address): closing that closed
+  // one of this process's own handles, once its window station's.
+  if (started.hProcess != nullptr) {
+    CloseHandle(started.hProcess);
+    CloseHandle(started.hThread);
   }
   for (int polls = 0; polls < 6000; ++polls) {
     const HANDLE file = CreateFileA(done.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -409,10 +413,6 @@ void selfLinksUnderAPattern(const e2e::Sandbox& box, Case& c) {
 }
 
 void linkToAFolderAbove(const e2e::Sandbox& box, Case& c) {
-  // In a test process of its own (as CTest runs it) the driver's clipboard
-  // agent then finds the clipboard busy for good under Wine, although the
-  // walk itself passes; skipped until that is understood.
-  GTEST_SKIP() << "the clipboard stays busy after this row's script in a process of its own";
   ASSERT_TRUE(runShell(box, "mkdir -p up/sub\nprintf %s top >up/top.txt\n"
                             "printf %s sub >up/sub/sub.txt\nln -s .. up/sub/back"));
   c.keep.push_back(std::make_shared<ShellMade>(box, "up"));
@@ -422,10 +422,6 @@ void linkToAFolderAbove(const e2e::Sandbox& box, Case& c) {
 
 // No loop: the same folder under two names is listed under both.
 void linkToASiblingFolder(const e2e::Sandbox& box, Case& c) {
-  // In a test process of its own (as CTest runs it) the driver's clipboard
-  // agent then finds the clipboard busy for good under Wine, although the
-  // walk itself passes; skipped until that is understood.
-  GTEST_SKIP() << "the clipboard stays busy after this row's script in a process of its own";
   ASSERT_TRUE(runShell(box, "mkdir -p two/real\nprintf %s x >two/real/x.txt\nln -s real two/link"));
   c.keep.push_back(std::make_shared<ShellMade>(box, "two"));
   c.arguments = std::string(LISTING) + e2e::quoted(box.path("two"));
