@@ -241,12 +241,9 @@ wine10_stop() {
   if [ -n "$QV_W10_SERVER_STARTED" ]; then
     # A server stuck in a loop never answers -k: then every process of the
     # session goes, found by its prefix.
-    local stopped=0
-    if wine10_command "$QV_WINE10_SERVER" -k && timeout 20 "${QV_W10_CMD[@]}" >/dev/null 2>&1 &&
-       wine10_command "$QV_WINE10_SERVER" -w && timeout 20 "${QV_W10_CMD[@]}" >/dev/null 2>&1; then
-      stopped=1
-    fi
-    [ "$stopped" = 1 ] || qv_kill_prefix "$QV_WINE10_SESSION/wineprefix"
+    { wine10_command "$QV_WINE10_SERVER" -k && timeout 20 "${QV_W10_CMD[@]}" &&
+      wine10_command "$QV_WINE10_SERVER" -w && timeout 20 "${QV_W10_CMD[@]}"; } >/dev/null 2>&1 ||
+      qv_kill_prefix "$QV_WINE10_SESSION/wineprefix"
     QV_W10_SERVER_STARTED=
   fi
   if [ -n "$QV_W10_XVFB_PID" ]; then

@@ -791,12 +791,6 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
   ClipboardAgent agent(out.sentinel, options.holdClipboardMs);
   if (!agent.start()) {
     out.failure = "the clipboard agent could not put the sentinel on the clipboard";
-    if (HWND holder = GetOpenClipboardWindow()) {
-      char name[64] = {};
-      GetClassNameA(holder, name, sizeof name);
-      out.failure += " (held open by a \"" + std::string(name) + "\" window of process " +
-                     std::to_string(processOf(holder)) + ")";
-    }
     return out;
   }
 
