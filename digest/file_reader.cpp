@@ -37,21 +37,49 @@ class HeapBuffer {
   unsigned char* bytes_;
 };
 
-HANDLE createManualResetEvent() { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+// What a thread spends waiting can only be one request to the system, but
+// handing over a chunk that is already there need not cost any: a count of
+// posts not yet taken tells the waiter whether it must block, and the poster
+// whether anyone is blocked. Each side then calls into the system only when
+// the other one really waits, which for a consumer slower than the disk is
+// one wake-up of the reader per chunk. The event is auto-reset, so a post
+// made while nobody waits is neither lost nor seen twice.
+class Handover {
+ public:
+  bool create() {
+    event_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    return static_cast<bool>(event_);
+  }
+  // One waiter per hand-over at a time.
+  bool wait() {
+    if (pending_.fetch_sub(1) > 0) return true;
+    return WaitForSingleObject(event_.get(), INFINITE) == WAIT_OBJECT_0;
+  }
+  void post() {
+    if (pending_.fetch_add(1) < 0) SetEvent(event_.get());
+  }
+
+ private:
+  OwnedHandle event_;
+  std::atomic<long> pending_{0};  // posts not yet taken; -1 while the waiter blocks
+};
 
 }  // namespace
 
 // Lives as long as either side holds it: a reader thread that outlives its
 // FileReader (see close) keeps its events, file and buffer valid until it
-// ends, and the last owner releases them.
+// ends, and the last owner releases them. The thread usually ends a little
+// after its consumer has moved on, so the releasing is its work, not the
+// consumer's.
 struct FileReader::Channel {
   explicit Channel(std::uint32_t size) : chunkSize(size), buffer(SIZE_T{size} + 1) {}
 
   const std::uint32_t chunkSize;           // bytes asked for per read
   HeapBuffer buffer;                       // the reader thread's buffer, chunkSize + 1 bytes
   OwnedHandle endEvent;                    // set by the thread when it stops; never cleared
-  OwnedHandle requestEvent;                // set when the thread may fill buffer again
-  OwnedHandle dataEvent;                   // set by the thread when a chunk lies in buffer
+  Handover request;                        // posted when the thread may fill buffer again
+  Handover data;                           // posted by the thread when buffer holds a chunk,
+                                           // and once more when it stops
   OwnedHandle file;                        // the open file
   std::uint32_t dataLength = 0;            // bytes of the chunk in buffer; 0 at the end
   std::atomic<bool> stopRequested{false};  // the consumer is gone; leave
@@ -67,13 +95,10 @@ DWORD WINAPI readerThread(LPVOID parameter) {
   FileReader::Channel& channel = **owner;
 
   for (;;) {
-    if (WaitForSingleObject(channel.requestEvent.get(), INFINITE) != WAIT_OBJECT_0) {
+    if (!channel.request.wait()) {
       channel.readFailed.store(true);
       break;
     }
-    ResetEvent(channel.requestEvent.get());
-    // Checked after the reset: a stop request raised before it is seen here,
-    // and one raised after it sets the event again for the next wait.
     if (channel.stopRequested.load()) break;
 
     DWORD delivered = 0;
@@ -84,13 +109,20 @@ DWORD WINAPI readerThread(LPVOID parameter) {
     }
     if (delivered == 0) break;
     channel.dataLength = delivered;
-    SetEvent(channel.dataEvent.get());
+    channel.data.post();
   }
 
+  // The end is set before it is handed over, so a consumer that has seen
+  // the end never waits for it again.
   channel.dataLength = 0;
   SetEvent(channel.endEvent.get());
+  channel.data.post();
   return 0;
 }
+
+// The reader thread needs little stack; reserving the default for every
+// file only makes each start dearer.
+constexpr SIZE_T READER_STACK_BYTES = 64 * 1024;
 
 }  // namespace
 
@@ -112,46 +144,43 @@ void FileReader::open(const char* path, std::uint32_t chunkSize, const char* cap
   Channel& channel = *channel_;
   if (channel.buffer.get() == nullptr) return fail(TEXT_NO_BUFFER);
 
-  channel.endEvent.reset(createManualResetEvent());
+  channel.endEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!channel.endEvent) return fail(TEXT_NO_END_EVENT);
-  channel.requestEvent.reset(createManualResetEvent());
-  if (!channel.requestEvent) return fail(TEXT_NO_REQUEST_EVENT);
-  channel.dataEvent.reset(createManualResetEvent());
-  if (!channel.dataEvent) return fail(TEXT_NO_DATA_EVENT);
+  if (!channel.request.create()) return fail(TEXT_NO_REQUEST_EVENT);
+  if (!channel.data.create()) return fail(TEXT_NO_DATA_EVENT);
 
   channel.file.reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!channel.file) return fail(TEXT_FILE + path_ + TEXT_OPEN_FAILED);
 
   auto* threadReference = new std::shared_ptr<Channel>(channel_);
-  thread_.reset(CreateThread(nullptr, 0, readerThread, threadReference, 0, nullptr));
+  thread_.reset(CreateThread(nullptr, READER_STACK_BYTES, readerThread, threadReference,
+                             STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!thread_) {
     delete threadReference;
     return fail(TEXT_NO_THREAD);
   }
 
-  SetEvent(channel.requestEvent.get());
+  channel.request.post();
 }
 
 std::uint32_t FileReader::read(void* destination) {
   if (ended_ || !thread_) return 0;
   Channel& channel = *channel_;
 
-  // A chunk waiting beside the end is taken first: WaitForMultipleObjects
-  // reports the lowest signalled index.
-  const HANDLE events[2] = {channel.dataEvent.get(), channel.endEvent.get()};
-  const DWORD woke = WaitForMultipleObjects(2, events, FALSE, INFINITE);
-  if (woke == WAIT_OBJECT_0) {
-    ResetEvent(channel.dataEvent.get());
-    const std::uint32_t length = channel.dataLength;
+  // Chunks and the end come through one hand-over, in the order the thread
+  // made them, so a chunk read just before the end is always taken first.
+  const bool woke = channel.data.wait();
+  const std::uint32_t length = woke ? channel.dataLength : 0;
+  if (length != 0) {
     std::memcpy(destination, channel.buffer.get(), length);
     // From here on the reader thread may overwrite its buffer.
-    SetEvent(channel.requestEvent.get());
+    channel.request.post();
     return length;
   }
 
   ended_ = true;
-  if (woke != WAIT_OBJECT_0 + 1 || channel.readFailed.load()) {
+  if (!woke || channel.readFailed.load()) {
     failed_ = true;
     MessageBoxA(nullptr, (TEXT_FILE + path_ + TEXT_READ_FAILED).c_str(), caption_.c_str(),
                 MB_ICONERROR);
@@ -160,15 +189,16 @@ std::uint32_t FileReader::read(void* destination) {
 }
 
 void FileReader::close() {
-  if (thread_) {
+  if (thread_ && !ended_) {
     // The thread may be waiting for a request that will never come (the
     // consumer stopped mid-file): wake it with the stop flag raised.
     channel_->stopRequested.store(true);
-    SetEvent(channel_->requestEvent.get());
-    WaitForSingleObject(thread_.get(), STOP_WAIT_MS);
-    thread_.reset();
+    channel_->request.post();
+    WaitForSingleObject(channel_->endEvent.get(), STOP_WAIT_MS);
   }
-  // The thread holds its own reference, so if it is still running this
-  // only gives up ours.
+  // A thread that has handed over its end only has its own teardown left;
+  // it is not waited for. It holds its own reference to the channel, so if
+  // it is still running this only gives up ours.
+  thread_.reset();
   channel_.reset();
 }

@@ -58,8 +58,9 @@ class FileReader {
   std::uint32_t read(void* destination);
 
   // Stops the reader thread and releases everything. Never blocks for long:
+  // a thread that has handed over its end is left to finish its teardown;
   // a thread still waiting for a request is told to stop; one that does not
-  // end within a short time (stuck in a read) is left to end on its own,
+  // stop within a short time (stuck in a read) is left to end on its own,
   // keeping what it still uses alive until then.
   void close();
 
