@@ -1,46 +1,461 @@
 #!/usr/bin/env bash
-# Measures a run over a large tree: wall time and peak memory of the program,
-# and the size of the text it put on the clipboard.
-#   scripts/bench.sh [files] [options ...]    e.g. scripts/bench.sh 100000 /M
-# The tree (100 folders) is made on the Linux side once and kept under
-# $QV_BUILD_ROOT/bench-<files>.
+# Times the program against simple peers and prints one Markdown table of
+# medians, after a description of the machine.
+#   scripts/bench.sh [case ...]        default: every case
+#     md5       the MD5 code on 1 GiB in memory, natively, against md5sum and
+#               openssl on a cached 1 GiB file (throughput)
+#     md5file   /M on that file, the x86_64 program under Wine 8, against md5sum
+#     tree10k tree100k tree1m
+#               a run without /M over 10,000 / 100,000 / 1,000,000 files
+#               (1,000 per folder, sparse), against a bare FindFirstFileA walk
+#               under the same Wine and against find | sort natively
+#     md5small  /M over 20,000 files of 20 KiB, against find -exec md5sum
+#     i686      the i686 program under Wine 10 (WoW64, Debian sid chroot) on
+#               the md5file and tree cases named beside it, or on all of them
+#               when none is named
+# Each measurement runs QV_BENCH_RUNS times (default 5) after one warm-up,
+# program and peer taking turns. Data, builds and Wine sessions live under
+# QV_BENCH_DATA (default /tmp/qv-bench) and are made once; the programs are
+# built there without their tests. A run that passes QV_BENCH_TIMEOUT seconds
+# (default 900; a message box would wait for ever) is stopped and reported.
+# Progress goes to stderr, the report to stdout.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-root=${QV_BUILD_ROOT:-$top/build}
-files=${1:-100000}
-shift || true
+data=${QV_BENCH_DATA:-/tmp/qv-bench}
+runs=${QV_BENCH_RUNS:-5}
+limit=${QV_BENCH_TIMEOUT:-900}
+bench=$top/scripts/bench
 
-bash "$top/scripts/setup.sh"
-bash "$top/scripts/build.sh" x86_64 >/dev/null
+usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2; }
+note() { printf 'bench: %s\n' "$*" >&2; }
 
-tree=$root/bench-$files
-if [ ! -f "$tree/.complete" ]; then
-  rm -rf "$tree"
-  mkdir -p "$tree"
-  python3 - "$tree" "$files" <<'PY'
+# Cases to run.
+declare -A want=()
+for arg in "$@"; do
+  case $arg in
+    md5 | md5file | tree10k | tree100k | tree1m | md5small | i686) want[$arg]=1 ;;
+    *) usage ;;
+  esac
+done
+if [ $# -eq 0 ]; then
+  for name in md5 md5file tree10k tree100k tree1m md5small i686; do want[$name]=1; done
+fi
+i686_cases=()
+if [ -n "${want[i686]:-}" ]; then
+  for name in md5file tree10k tree100k tree1m; do
+    [ -z "${want[$name]:-}" ] || i686_cases+=("$name")
+  done
+  [ ${#i686_cases[@]} -gt 0 ] || i686_cases=(md5file tree10k tree100k tree1m)
+fi
+[[ $runs =~ ^[1-9][0-9]*$ ]] || { note "QV_BENCH_RUNS must be a positive number"; exit 2; }
+
+. "$top/scripts/wine-env.sh"
+. "$top/scripts/wine10.sh"
+work=
+cleanup() {
+  wine_env_stop
+  wine10_stop
+  [ -z "$work" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM  # so that the EXIT trap stops the sessions
+started=$EPOCHREALTIME
+
+mkdir -p "$data"
+data=$(cd "$data" && pwd -P)
+work=$(mktemp -d "$data/run.XXXXXX")
+tools=$data/tools
+mkdir -p "$tools"
+
+# ---------------------------------------------------------------- helpers
+
+seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }'; }
+elapsed() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.4f", b - a }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+calc() { awk "BEGIN { printf \"$1\", $2 }"; }
+windows_path() { printf 'Z:%s' "$(sed 's|/|\\|g' <<<"$1")"; }
+thousands() { printf '%s' "$1" | sed -e ':a' -e 's/^\([0-9]\+\)\([0-9]\{3\}\)/\1,\2/' -e 'ta'; }
+
+# Compiles SOURCE into OUT with COMPILER ARGS unless OUT is newer.
+compile() {  # OUT SOURCE COMPILER [ARGS ...]
+  local out=$1 source=$2
+  shift 2
+  if [ ! -x "$out" ] || [ "$source" -nt "$out" ]; then "$@" "$source" -o "$out"; fi
+}
+
+# A data set is made in a folder of its own and stamped once complete; only
+# its first making is timed and reported.
+dataset() {  # NAME MAKER [ARGS ...]
+  local name=$1 folder=$data/$1 begin
+  shift
+  [ -f "$folder/.complete" ] && return 0
+  note "making $name ..."
+  begin=$EPOCHREALTIME
+  rm -rf "$folder"
+  mkdir -p "$folder"
+  "$@" "$folder"
+  touch "$folder/.complete"
+  made+=("$name: $(seconds_since "$begin") s")
+}
+made=()
+
+# FILES files of sizes i % 2000 as sparse files: no disk blocks, only inodes.
+make_tree() {  # FILES FOLDER
+  python3 - "$2/tree" "$1" <<'PY'
 import os, sys
 root, count = sys.argv[1], int(sys.argv[2])
 for i in range(count):
-    folder = os.path.join(root, "tree", f"folder{i % 100:03d}")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, f"file{i:07d}.txt"), "wb") as f:
-        f.write(b"x" * (i % 2000))
+    folder = os.path.join(root, f"folder{i // 1000:03d}")
+    if i % 1000 == 0:
+        os.makedirs(folder)
+    fd = os.open(os.path.join(folder, f"file{i:07d}.txt"), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+    os.ftruncate(fd, i % 2000)
+    os.close(fd)
 PY
-  touch "$tree/.complete"
+}
+
+# 20,000 files of 20,480 random bytes in 20 folders.
+make_small() {  # FOLDER
+  python3 - "$1/tree" <<'PY'
+import os, sys
+root = sys.argv[1]
+for i in range(20000):
+    folder = os.path.join(root, f"folder{i // 1000:03d}")
+    if i % 1000 == 0:
+        os.makedirs(folder)
+    with open(os.path.join(folder, f"file{i:07d}.bin"), "wb") as f:
+        f.write(os.urandom(20480))
+PY
+}
+
+# 1 GiB of the byte stream md5_speed hashes, so the digests can be compared.
+make_big() {  # FOLDER
+  compile "$tools/pattern" "$bench/pattern.cpp" g++ -O2
+  "$tools/pattern" 1024 >"$1/big.bin"
+}
+
+big=$data/big/big.bin
+cache_big() { cat "$big" >/dev/null; }
+
+tree_files() {  # CASE
+  case $1 in tree10) echo 10 ;; tree10k) echo 10000 ;; tree100k) echo 100000 ;; tree1m) echo 1000000 ;; esac
+}
+
+# The wineserver of the session whose prefix is PREFIX, found by the prefix
+# in its environment (the Wine 10 one runs in the chroot, seen from here).
+server_pid() {  # PREFIX
+  local entry pid
+  for entry in /proc/[0-9]*/comm; do
+    pid=${entry#/proc/}
+    pid=${pid%/comm}
+    case $(cat "$entry" 2>/dev/null) in wineserver*) ;; *) continue ;; esac
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$1"; then
+      echo "$pid"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# ------------------------------------------------------- Wine session runs
+# session: w8 (host Wine 8, x86_64 programs) or w10 (Wine 10 chroot, i686).
+session=
+server=
+
+start_session() {  # w8 | w10
+  if [ "$1" = w8 ]; then
+    wine_env_start "$data/wine8"
+    server=$(server_pid "$WINEPREFIX") || { note "no wineserver found for $WINEPREFIX"; exit 1; }
+  else
+    # The data folder is bound into the chroot as if it were the build root;
+    # the programs are built beneath it.
+    QV_BUILD_ROOT=$data wine10_start "$data/wine10"
+    server=$(server_pid "$QV_WINE10_SESSION/wineprefix") ||
+      { note "no wineserver found for $QV_WINE10_SESSION/wineprefix"; exit 1; }
+  fi
+  session=$1
+  note "session $1 up, wineserver pid $server"
+}
+
+stop_session() {
+  if [ "$session" = w8 ]; then wine_env_stop; else wine10_stop; fi
+  session=
+  server=
+}
+
+# Runs a Windows program in the session, timed from process start to exit.
+# Leaves W_TIME (s), W_PEAK (program's peak RSS, KiB), W_SERVER (the
+# server's peak RSS over the run, KiB) and W_CODE.
+win_run() {  # EXE [ARGS ...]
+  local command
+  if [ "$session" = w8 ]; then
+    command=("$WINE64" "$@")
+  else
+    wine10_command wine "$@"
+    command=("${QV_W10_CMD[@]}")
+  fi
+  echo 5 >"/proc/$server/clear_refs"
+  local begin=$EPOCHREALTIME
+  W_CODE=0
+  /usr/bin/time -f %M -o "$work/time.txt" timeout -k 10 "$limit" "${command[@]}" \
+    >"$work/program.log" 2>&1 </dev/null || W_CODE=$?
+  W_TIME=$(elapsed "$begin")
+  W_PEAK=$(tail -n 1 "$work/time.txt")
+  W_SERVER=$(awk '/^VmHWM:/ { print $2 }' "/proc/$server/status")
+}
+
+# The text the last run left on the clipboard, in bytes; empties it.
+clip_bytes() {
+  local helper=$tools/clip_size-$arch.exe
+  rm -f "$work/clip.txt"
+  if [ "$session" = w8 ]; then
+    "$WINE64" "$helper" "$(windows_path "$work/clip.txt")" >/dev/null 2>&1 </dev/null || true
+  else
+    wine10_exec wine "$helper" "$(windows_path "$work/clip.txt")" >/dev/null 2>&1 </dev/null || true
+  fi
+  cat "$work/clip.txt" 2>/dev/null || echo -1
+}
+
+native_time() {  # CMD ...   (a shell command line)
+  local begin=$EPOCHREALTIME
+  bash -c "$1" >/dev/null
+  elapsed "$begin"
+}
+
+# One program run: its time and memory are appended to the P_* lists; a run
+# that fails ends the measurement with P_FAIL set.
+program_run() {  # ARGS ...
+  win_run "$exe" "$@"
+  if [ "$W_CODE" -ne 0 ]; then
+    if [ "$W_CODE" -eq 124 ] || [ "$W_CODE" -eq 137 ]; then
+      P_FAIL="timeout after $limit s"
+    else
+      P_FAIL="exit code $W_CODE"
+    fi
+    note "program run failed: $P_FAIL; its output:"
+    cat "$work/program.log" >&2
+    clip_bytes >/dev/null
+    return 1
+  fi
+  P_TIME+=("$W_TIME")
+  P_PROC+=("$W_PEAK")
+  P_SERVER+=("$W_SERVER")
+  P_CLIP=$(clip_bytes)
+}
+program_reset() { P_TIME=(); P_PROC=(); P_SERVER=(); P_CLIP=-1; P_FAIL=; }
+
+mb() { calc '%.1f' "($1) * 1024 / 1e6"; }  # KiB -> MB
+peak_cell() {  # the medians of program and server peaks, KiB
+  local proc server
+  proc=$(median "${P_PROC[@]}")
+  server=$(median "${P_SERVER[@]}")
+  printf '%s (%s + %s)' "$(mb "$proc + $server")" "$(mb "$proc")" "$(mb "$server")"
+}
+
+rows=()
+row() {
+  local line="|" cell
+  for cell in "$@"; do line+=" $cell |"; done
+  rows+=("$line")
+}
+row_failed() { row "$1" "$2" "—" "—" "—" "—" "—"; }
+
+# Peak memory (program + server, KiB) of a 10-file run: the base the
+# per-entry figure is measured from, once per session.
+declare -A base_peak=()
+base() {
+  [ -z "${base_peak[$session]:-}" ] || return 0
+  local path totals=() i
+  path=$(windows_path "$data/tree10/tree")
+  program_reset
+  program_run "$path" || true
+  for i in $(seq "$runs"); do
+    program_run "$path" || break
+    totals+=($((P_PROC[-1] + P_SERVER[-1])))
+  done
+  base_peak[$session]=$(median "${totals[@]:-0}")
+}
+
+# ------------------------------------------------------------------ cases
+
+case_md5() {
+  local speed=$tools/md5_speed prog=() sum=() ssl=() out i size
+  g++ -O2 -I"$top" "$bench/md5_speed.cpp" "$top/digest/md5.cpp" -o "$speed"
+  size=$(stat -c %s "$big")
+  cache_big
+  note "md5: warm-up, then $runs rounds"
+  for i in $(seq 0 "$runs"); do
+    out=$("$speed" 1024)
+    local t1 t2
+    t1=$(native_time "md5sum '$big'")
+    t2=$(native_time "openssl dgst -md5 '$big'")
+    [ "$i" -eq 0 ] && continue
+    prog+=("$(calc '%.1f' "1073741824 / ${out%% *} / 1e6")")
+    sum+=("$(calc '%.1f' "$size / $t1 / 1e6")")
+    ssl+=("$(calc '%.1f' "$size / $t2 / 1e6")")
+  done
+  local p s o
+  p=$(median "${prog[@]}")
+  s=$(median "${sum[@]}")
+  o=$(median "${ssl[@]}")
+  row md5 "$p MB/s" "md5sum $s MB/s" "$(calc '%.2f' "$p / $s")" "" "" ""
+  row md5 "$p MB/s" "openssl $o MB/s" "$(calc '%.2f' "$p / $o")" "" "" ""
+  local file_digest
+  file_digest=$(md5sum <"$big" | cut -c1-32)
+  if [ "$file_digest" = "${out##* }" ]; then
+    notes+=("md5: md5_speed and md5sum of the file agree on $file_digest")
+  else
+    notes+=("md5: md5_speed gave ${out##* }, md5sum of the file $file_digest (different bytes)")
+  fi
+}
+
+# A /M run over PATH against a native command line PEER.
+md5_run_case() {  # LABEL PATH PEERNAME PEER
+  local label=$1 path=$2 name=$3 peer=$4 peer_times=() i t
+  note "$label: warm-up, then $runs rounds"
+  program_reset
+  for i in $(seq 0 "$runs"); do
+    program_run /M "$path" || break
+    t=$(native_time "$peer")
+    [ "$i" -eq 0 ] && { P_TIME=(); P_PROC=(); P_SERVER=(); continue; }
+    peer_times+=("$t")
+  done
+  if [ -n "$P_FAIL" ]; then row_failed "$label" "$P_FAIL"; return; fi
+  local p q
+  p=$(median "${P_TIME[@]}")
+  q=$(median "${peer_times[@]}")
+  row "$label" "$(calc '%.2f' "$p") s" "$name $(calc '%.2f' "$q") s" "$(calc '%.2f' "$p / $q")" \
+    "$(peak_cell)" "$(thousands "$P_CLIP")" ""
+}
+
+case_md5file() {  # LABEL
+  cache_big
+  md5_run_case "$1" "$(windows_path "$big")" md5sum "md5sum '$big'"
+}
+
+case_md5small() {
+  local tree=$data/small/tree
+  cat "$tree"/*/* >/dev/null
+  md5_run_case md5small "$(windows_path "$tree")" "find -exec md5sum" \
+    "find '$tree' -type f -exec md5sum {} +"
+}
+
+case_tree() {  # CASE LABEL
+  local name=$1 label=$2 files tree path walk_times=() find_times=() i t1 t2 counted
+  files=$(tree_files "$name")
+  tree=$data/$name/tree
+  path=$(windows_path "$tree")
+  base
+  note "$label: warm-up, then $runs rounds"
+  program_reset
+  for i in $(seq 0 "$runs"); do
+    program_run "$path" || break
+    win_run "$tools/tree_walk-$arch.exe" "$path" "$(windows_path "$work/walk.txt")"
+    t1=$W_TIME
+    counted=$(cut -d' ' -f1 "$work/walk.txt" 2>/dev/null || echo none)
+    if [ "$W_CODE" -ne 0 ] || [ "$counted" != "$files" ]; then
+      note "$label: the walk ended with $W_CODE and counted $counted files"
+    fi
+    t2=$(native_time "find '$tree' -type f -printf '%P %s\n' | LC_ALL=C sort")
+    [ "$i" -eq 0 ] && { P_TIME=(); P_PROC=(); P_SERVER=(); continue; }
+    walk_times+=("$t1")
+    find_times+=("$t2")
+  done
+  if [ -n "$P_FAIL" ]; then row_failed "$label" "$P_FAIL"; return; fi
+  local p w f proc server per_entry
+  p=$(median "${P_TIME[@]}")
+  w=$(median "${walk_times[@]}")
+  f=$(median "${find_times[@]}")
+  proc=$(median "${P_PROC[@]}")
+  server=$(median "${P_SERVER[@]}")
+  per_entry=$(calc '%.0f' "(($proc + $server - ${base_peak[$session]}) * 1024 - $P_CLIP) / $files")
+  row "$label" "$(calc '%.2f' "$p") s" "walk $(calc '%.2f' "$w") s" "$(calc '%.2f' "$p / $w")" \
+    "$(peak_cell)" "$(thousands "$P_CLIP")" "$per_entry"
+  row "$label" "$(calc '%.2f' "$p") s" "find \\| sort $(calc '%.2f' "$f") s" "$(calc '%.2f' "$p / $f")" \
+    "" "" ""
+}
+
+# -------------------------------------------------------------- preparing
+
+bash "$top/scripts/setup.sh"
+notes=()
+arches=()
+need_x86_64=
+for name in md5file tree10k tree100k tree1m md5small; do [ -z "${want[$name]:-}" ] || need_x86_64=1; done
+[ -z "$need_x86_64" ] || arches+=(x86_64)
+[ ${#i686_cases[@]} -eq 0 ] || arches+=(i686)
+if [ ${#arches[@]} -gt 0 ]; then
+  note "building ${arches[*]} into $data/build (log: $data/build.log)"
+  QV_BUILD_ROOT=$data/build QV_PRODUCT_ONLY=ON bash "$top/scripts/build.sh" "${arches[@]}" \
+    >"$data/build.log" 2>&1 || { tail -n 30 "$data/build.log" >&2; exit 1; }
+fi
+for arch in "${arches[@]}"; do
+  for tool in tree_walk clip_size; do
+    compile "$tools/$tool-$arch.exe" "$bench/$tool.cpp" "$arch-w64-mingw32-g++-posix" -O2 -static
+  done
+done
+
+needs_big= ; needs_trees=()
+[ -z "${want[md5]:-}${want[md5file]:-}" ] || needs_big=1
+for name in md5file; do [[ " ${i686_cases[*]} " != *" $name "* ]] || needs_big=1; done
+for name in tree10k tree100k tree1m; do
+  if [ -n "${want[$name]:-}" ] || [[ " ${i686_cases[*]} " == *" $name "* ]]; then needs_trees+=("$name"); fi
+done
+[ -z "$needs_big" ] || dataset big make_big
+if [ ${#needs_trees[@]} -gt 0 ]; then
+  for name in tree10 "${needs_trees[@]}"; do dataset "$name" make_tree "$(tree_files "$name")"; done
+fi
+[ -z "${want[md5small]:-}" ] || dataset small make_small
+
+# ---------------------------------------------------------------- running
+
+[ -z "${want[md5]:-}" ] || case_md5
+
+if [ -n "$need_x86_64" ]; then
+  arch=x86_64
+  exe=$data/build/x86_64/quorvane.exe
+  start_session w8
+  [ -z "${want[md5file]:-}" ] || case_md5file md5file
+  for name in tree10k tree100k tree1m; do [ -z "${want[$name]:-}" ] || case_tree "$name" "$name"; done
+  [ -z "${want[md5small]:-}" ] || case_md5small
+  stop_session
 fi
 
-. "$top/scripts/wine-env.sh"
-trap wine_env_stop EXIT
-trap 'exit 130' INT TERM  # so that the EXIT trap stops the environment
-wine_env_start "$root/wine-bench"
+if [ ${#i686_cases[@]} -gt 0 ]; then
+  arch=i686
+  exe=$data/build/i686/quorvane.exe
+  start_session w10
+  for name in "${i686_cases[@]}"; do
+    if [ "$name" = md5file ]; then case_md5file "i686 md5file"; else case_tree "$name" "i686 $name"; fi
+  done
+  stop_session
+fi
 
-winpath="Z:$(sed 's|/|\\|g' <<<"$tree/tree")"
-start=$(date +%s.%N)
-/usr/bin/time -f "%M" -o "$root/bench-time.txt" "$WINE64" "$root/x86_64/quorvane.exe" "$@" "$winpath" || true
-end=$(date +%s.%N)
-"$WINE64" "$root/x86_64/clipboard_dump.exe" 'Z:\tmp\qv-bench-clip.txt'
-lines=$(grep -c $'\r$' /tmp/qv-bench-clip.txt || true)
-bytes=$(stat -c %s /tmp/qv-bench-clip.txt)
-rm -f /tmp/qv-bench-clip.txt
-printf 'files: %s  wall: %.2f s  peak resident: %s KiB  clipboard: %s lines, %s bytes\n' \
-  "$files" "$(awk "BEGIN{print $end - $start}")" "$(tail -1 "$root/bench-time.txt")" "$lines" "$bytes"
+# ---------------------------------------------------------------- report
+
+w10_version="(no chroot at $QV_WINE10_CHROOT)"
+if [ -f "$QV_WINE10_CHROOT/var/lib/dpkg/status" ]; then
+  w10_version="Wine $(_qv_w10_installed "$QV_WINE10_CHROOT" wine64) (Debian sid chroot, WoW64)"
+fi
+echo "## Machine"
+echo
+echo "- CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc --all) CPUs"
+echo "- memory: $(awk '/^MemTotal:/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
+echo "- kernel: $(uname -sr)"
+echo "- Wine (x86_64 program): $("$WINE64" --version 2>/dev/null)"
+echo "- Wine (i686 program): $w10_version"
+optimisation=$(cat "$data"/build/*/build.ninja 2>/dev/null | grep -m 1 -o -- ' -O[0-3s]' || true)
+echo "- compilers: $(g++ --version | head -n 1) for md5_speed (-O2); $(x86_64-w64-mingw32-g++-posix -dumpversion) (x86_64) and $(i686-w64-mingw32-g++-posix -dumpversion) (i686) MinGW-w64 for the programs (${optimisation# }) and the walk (-O2)"
+echo "- runs per measurement: $runs (medians), after one warm-up"
+echo
+echo "| case | program | peer | ratio | peak MB (program + server) | clipboard bytes | B/entry |"
+echo "|---|---|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
+echo
+echo "Times are whole runs, process start to exit, except md5 (hashing only for the"
+echo "program; whole md5sum/openssl runs for the peers). Ratios: program / peer for"
+echo "times, program / peer throughput for md5 (>1: program faster). MB = 10^6"
+echo "bytes. B/entry: (peak - peak of a 10-file run - clipboard bytes) / files."
+for line in "${made[@]}"; do echo "- made $line"; done
+for line in "${notes[@]}"; do echo "- $line"; done
+echo "- whole command: $(seconds_since "$started") s"
