@@ -10,7 +10,8 @@
 // The passes depend on each other: digests are taken in collection order,
 // the sort sees the paths as collected (lower-casing comes after it), and
 // every entry is prepared before the first line is built, because the lines
-// are aligned to the widest path and size of the whole run.
+// are aligned to the widest path and size of the whole run. The entries are
+// used up by the line pass: afterwards the Job holds none.
 std::string Job::buildText() {
   if (options.ShowMD5) {
     setStatus("ファイルの MD5 値の取得中", "");
@@ -31,6 +32,14 @@ std::string Job::buildText() {
   setStatus("URL 文字列の作成中", "");
   startProgress(static_cast<std::int64_t>(entries.size()));
   std::size_t lineCapacity = 0;
-  for (FileEntry& entry : entries) appendEntryLine(entry, *this, lineCapacity, output);
+  for (FileEntry& entry : entries) {
+    appendEntryLine(entry, *this, lineCapacity, output);
+    // The line is all the run needs of the entry from here on. Giving its
+    // texts back while the output grows, and the entries themselves before
+    // the output is copied, keeps the peak of a huge run near the larger of
+    // the two instead of their sum.
+    releaseEntryTexts(entry);
+  }
+  std::vector<FileEntry>().swap(entries);
   return output;
 }

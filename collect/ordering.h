@@ -9,4 +9,5 @@
 bool entryLess(const FileEntry& a, const FileEntry& b);
 
 // In place and not stable: entries with equal paths end up in either order.
+// Each entry is moved at most once.
 void sortEntries(std::vector<FileEntry>& entries);

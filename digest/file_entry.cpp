@@ -15,3 +15,11 @@ FileEntry::FileEntry(OutputOptions& options, const char* name, std::uint64_t byt
   urlPath += urlName;
   options.TotalSize += byteSize;
 }
+
+void releaseEntryTexts(FileEntry& entry) {
+  // Swapped out rather than cleared: a cleared text keeps its buffer.
+  std::string().swap(entry.localPath);
+  std::string().swap(entry.urlPath);
+  std::string().swap(entry.sizeText);
+  std::string().swap(entry.digestText);
+}

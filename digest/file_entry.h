@@ -45,3 +45,6 @@ struct FileEntry {
   FileEntry(OutputOptions& options, const _WIN32_FIND_DATAA& found, const std::string& urlPrefix,
             const std::string& localDirectory);
 };
+
+// Gives back the memory of the entry's texts, leaving them empty.
+void releaseEntryTexts(FileEntry& entry);

@@ -23,5 +23,5 @@ void appendEntryLine(FileEntry& entry, Job& job, std::size_t& lineCapacity, std:
     lineCapacity = entryLineCapacity(job.options);
     output.reserve(output.size() + entryLinesSizeBound(job.entries, job.options));
   }
-  appendEntryText(entry, job.options, lineCapacity, output);
+  appendEntryText(entry, job.options, output);
 }

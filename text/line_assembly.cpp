@@ -97,8 +97,7 @@ std::size_t entryLinesSizeBound(const std::vector<FileEntry>& entries,
   return total;
 }
 
-void appendEntryText(FileEntry& entry, const OutputOptions& options, std::size_t lineCapacity,
-                     std::string& output) {
+void appendEntryText(FileEntry& entry, const OutputOptions& options, std::string& output) {
   if (!options.OutputTabText) {
     // The widths count bytes, so a double-byte character takes two columns.
     if (!options.InsertNewLine && entry.urlPathLength < options.MaxUrlPathLength) {
@@ -111,23 +110,22 @@ void appendEntryText(FileEntry& entry, const OutputOptions& options, std::size_t
 
   const DateTimeText dateTime = makeDateTimeText(entry.lastWriteTime, options);
 
-  std::string line;
-  line.reserve(lineCapacity);
-  line += options.URLHead;
-  line += entry.urlPath;
+  // Straight into the output, whose room the caller reserved: a line of its
+  // own would cost an allocation and a copy per entry.
+  output += options.URLHead;
+  output += entry.urlPath;
   if (options.OutputTabText) {
-    line += '\t';
-    line += entry.sizeText;
-    line.append(dateTime.text, dateTime.length);
-    line += entry.digestText;
-    line += "\r\n";
+    output += '\t';
+    output += entry.sizeText;
+    output.append(dateTime.text, dateTime.length);
+    output += entry.digestText;
+    output += "\r\n";
   } else {
-    line += options.OpenText;
-    line += entry.sizeText;
-    line += options.ByteUnitName;
-    line.append(dateTime.text, dateTime.length);
-    line += entry.digestText;
-    line += options.CloseText;
+    output += options.OpenText;
+    output += entry.sizeText;
+    output += options.ByteUnitName;
+    output.append(dateTime.text, dateTime.length);
+    output += entry.digestText;
+    output += options.CloseText;
   }
-  output += line;
 }

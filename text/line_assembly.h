@@ -27,7 +27,7 @@ struct DateTimeText {
 };
 DateTimeText makeDateTimeText(const CalendarTime& time, const OutputOptions& options);
 
-// Room for the widest line of the run; valid once every entry is prepared.
+// Bytes of the widest line of the run; valid once every entry is prepared.
 std::size_t entryLineCapacity(const OutputOptions& options);
 
 // The most bytes all entry lines can add to the output (for any date a clock
@@ -36,7 +36,6 @@ std::size_t entryLinesSizeBound(const std::vector<FileEntry>& entries,
                                 const OutputOptions& options);
 
 // Pads the entry's urlPath and sizeText in place to the run's widths
-// (bracketed form only), builds its line in a buffer of lineCapacity bytes
-// and appends it to output.
-void appendEntryText(FileEntry& entry, const OutputOptions& options, std::size_t lineCapacity,
-                     std::string& output);
+// (bracketed form only) and appends its line, at most entryLineCapacity
+// bytes, to output.
+void appendEntryText(FileEntry& entry, const OutputOptions& options, std::string& output);

@@ -39,6 +39,11 @@ unsigned hexValue(char c) {
 // that decoding gives back exactly the bytes that went in.
 void urlEncode(std::string& text) {
   const std::size_t length = text.size();
+  // Most names need no escape at all; they are left as they are, without
+  // building a copy.
+  std::size_t plain = 0;
+  while (plain < length && isUnreserved(static_cast<unsigned char>(text[plain]))) ++plain;
+  if (plain == length) return;
   std::string result;
   result.reserve(length * 3);
   for (std::size_t i = 0; i < length; ++i) {

@@ -48,7 +48,7 @@ std::string outputOf(OutputOptions& options, const std::vector<RawFile>& files,
   const std::size_t headerSize = output.size();
   for (FileEntry& entry : entries) {
     const std::size_t before = output.size();
-    appendEntryText(entry, options, capacity, output);
+    appendEntryText(entry, options, output);
     EXPECT_LE(output.size() - before, capacity) << "line outgrew its buffer";
   }
   EXPECT_LE(output.size() - headerSize, bound) << "output outgrew its reservation";

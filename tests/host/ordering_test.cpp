@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -70,9 +71,36 @@ TEST(SortEntries, LowerCasingComesAfterTheOrder) {
   for (FileEntry& entry : entries) prepareEntryFields(entry, options, scale);
   std::string output;
   for (FileEntry& entry : entries) {
-    appendEntryText(entry, options, entryLineCapacity(options), output);
+    appendEntryText(entry, options, output);
   }
   EXPECT_EQ(output, "b.txt (2 bytes)\r\na.txt (1 bytes)\r\n");
+}
+
+TEST(SortEntries, AgreesWithTheByteOrderOnPathsSharingLongPrefixes) {
+  // Paths that agree on far more than sixteen bytes past a prefix common to
+  // all, that end inside or just after those bytes, that hold zeros or high
+  // bytes there, and duplicates: every path a compact key cannot tell apart.
+  const std::string shared = "folder/sub/";
+  const std::string pieces[] = {"",  "a",  std::string("\0", 1), "\x80", "\xFF", "0123456789abcdef",
+                                "0123456789abcdeg", "0123456789abcdef0", "0123456789abcde"};
+  std::vector<std::string> paths;
+  for (const std::string& first : pieces) {
+    for (const std::string& second : pieces) paths.push_back(shared + first + second);
+  }
+  // Then once more with a path that shortens the prefix common to all.
+  for (int round = 0; round < 2; ++round) {
+    if (round == 1) paths.push_back("f");
+    std::vector<std::string> expected = paths;
+    std::sort(expected.begin(), expected.end(),
+              [](const std::string& a, const std::string& b) { return less(a, b); });
+    // Reversed and rotated inputs make the moves run through long cycles.
+    std::vector<std::string> reversed(paths.rbegin(), paths.rend());
+    std::vector<std::string> rotated = paths;
+    std::rotate(rotated.begin(), rotated.begin() + 7, rotated.end());
+    for (const auto* input : {&paths, &reversed, &rotated}) {
+      EXPECT_EQ(sortedPaths(*input), expected) << "round " << round;
+    }
+  }
 }
 
 }  // namespace
