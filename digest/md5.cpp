@@ -30,32 +30,44 @@ inline std::uint32_t rotateLeft(std::uint32_t value, int shift) {
   return (value << shift) | (value >> (32 - shift));
 }
 
-// The four round functions in forms with fewer operations than the RFC's
-// (same values). G is split into two terms joined by "+", which the RFC's
-// "|" permits because the terms never share a set bit; that lets the CPU
-// start on the term that does not depend on the previous step's b.
+// MD5 is one serial chain: each step needs the b the step before made. Its
+// speed is the length of the path from that b to the next one, so each step
+// is written as that path alone: the round function's operations on b, one
+// add, the rotate and the add of b. Everything else (a + word + constant and
+// the parts of the round function made of c and d only) is computed first,
+// while the previous step is still running. On this path F and I take two
+// operations, G and H one: G's two terms never share a set bit, so "|" can
+// be "+" and its c-and-d half joins the early sum; H's c ^ d is early.
 inline void stepF(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                   std::uint32_t word, std::uint32_t constant, int shift) {
-  a = rotateLeft(a + (d ^ (b & (c ^ d))) + word + constant, shift) + b;
+  const std::uint32_t early = a + word + constant;
+  const std::uint32_t differ = c ^ d;
+  a = rotateLeft(early + ((b & differ) ^ d), shift) + b;
 }
 
 inline void stepG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                   std::uint32_t word, std::uint32_t constant, int shift) {
-  a = rotateLeft(a + (c & ~d) + word + constant + (b & d), shift) + b;
+  const std::uint32_t early = a + word + constant + (c & ~d);
+  a = rotateLeft(early + (b & d), shift) + b;
 }
 
 inline void stepH(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                   std::uint32_t word, std::uint32_t constant, int shift) {
-  a = rotateLeft(a + (b ^ c ^ d) + word + constant, shift) + b;
+  const std::uint32_t early = a + word + constant;
+  const std::uint32_t cd = c ^ d;
+  a = rotateLeft(early + (b ^ cd), shift) + b;
 }
 
 inline void stepI(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                   std::uint32_t word, std::uint32_t constant, int shift) {
-  a = rotateLeft(a + (c ^ (b | ~d)) + word + constant, shift) + b;
+  const std::uint32_t early = a + word + constant;
+  const std::uint32_t notD = ~d;
+  a = rotateLeft(early + ((b | notD) ^ c), shift) + b;
 }
 
 // Hashes count consecutive 64-byte blocks into state. The chaining values
-// stay in registers from one block to the next.
+// stay in registers from one block to the next, and the words are read
+// straight from data where each step needs them.
 void transformBlocks(std::uint32_t state[4], const unsigned char* data, std::size_t count) {
   std::uint32_t a = state[0];
   std::uint32_t b = state[1];
@@ -63,77 +75,76 @@ void transformBlocks(std::uint32_t state[4], const unsigned char* data, std::siz
   std::uint32_t d = state[3];
 
   for (; count != 0; --count, data += 64) {
-    std::uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = loadLittleEndian(data + 4 * i);
+    const auto W = [data](int i) { return loadLittleEndian(data + 4 * i); };
     const std::uint32_t aa = a, bb = b, cc = c, dd = d;
 
-    stepF(a, b, c, d, x[0], 0xd76aa478, 7);
-    stepF(d, a, b, c, x[1], 0xe8c7b756, 12);
-    stepF(c, d, a, b, x[2], 0x242070db, 17);
-    stepF(b, c, d, a, x[3], 0xc1bdceee, 22);
-    stepF(a, b, c, d, x[4], 0xf57c0faf, 7);
-    stepF(d, a, b, c, x[5], 0x4787c62a, 12);
-    stepF(c, d, a, b, x[6], 0xa8304613, 17);
-    stepF(b, c, d, a, x[7], 0xfd469501, 22);
-    stepF(a, b, c, d, x[8], 0x698098d8, 7);
-    stepF(d, a, b, c, x[9], 0x8b44f7af, 12);
-    stepF(c, d, a, b, x[10], 0xffff5bb1, 17);
-    stepF(b, c, d, a, x[11], 0x895cd7be, 22);
-    stepF(a, b, c, d, x[12], 0x6b901122, 7);
-    stepF(d, a, b, c, x[13], 0xfd987193, 12);
-    stepF(c, d, a, b, x[14], 0xa679438e, 17);
-    stepF(b, c, d, a, x[15], 0x49b40821, 22);
+    stepF(a, b, c, d, W(0), 0xd76aa478, 7);
+    stepF(d, a, b, c, W(1), 0xe8c7b756, 12);
+    stepF(c, d, a, b, W(2), 0x242070db, 17);
+    stepF(b, c, d, a, W(3), 0xc1bdceee, 22);
+    stepF(a, b, c, d, W(4), 0xf57c0faf, 7);
+    stepF(d, a, b, c, W(5), 0x4787c62a, 12);
+    stepF(c, d, a, b, W(6), 0xa8304613, 17);
+    stepF(b, c, d, a, W(7), 0xfd469501, 22);
+    stepF(a, b, c, d, W(8), 0x698098d8, 7);
+    stepF(d, a, b, c, W(9), 0x8b44f7af, 12);
+    stepF(c, d, a, b, W(10), 0xffff5bb1, 17);
+    stepF(b, c, d, a, W(11), 0x895cd7be, 22);
+    stepF(a, b, c, d, W(12), 0x6b901122, 7);
+    stepF(d, a, b, c, W(13), 0xfd987193, 12);
+    stepF(c, d, a, b, W(14), 0xa679438e, 17);
+    stepF(b, c, d, a, W(15), 0x49b40821, 22);
 
-    stepG(a, b, c, d, x[1], 0xf61e2562, 5);
-    stepG(d, a, b, c, x[6], 0xc040b340, 9);
-    stepG(c, d, a, b, x[11], 0x265e5a51, 14);
-    stepG(b, c, d, a, x[0], 0xe9b6c7aa, 20);
-    stepG(a, b, c, d, x[5], 0xd62f105d, 5);
-    stepG(d, a, b, c, x[10], 0x02441453, 9);
-    stepG(c, d, a, b, x[15], 0xd8a1e681, 14);
-    stepG(b, c, d, a, x[4], 0xe7d3fbc8, 20);
-    stepG(a, b, c, d, x[9], 0x21e1cde6, 5);
-    stepG(d, a, b, c, x[14], 0xc33707d6, 9);
-    stepG(c, d, a, b, x[3], 0xf4d50d87, 14);
-    stepG(b, c, d, a, x[8], 0x455a14ed, 20);
-    stepG(a, b, c, d, x[13], 0xa9e3e905, 5);
-    stepG(d, a, b, c, x[2], 0xfcefa3f8, 9);
-    stepG(c, d, a, b, x[7], 0x676f02d9, 14);
-    stepG(b, c, d, a, x[12], 0x8d2a4c8a, 20);
+    stepG(a, b, c, d, W(1), 0xf61e2562, 5);
+    stepG(d, a, b, c, W(6), 0xc040b340, 9);
+    stepG(c, d, a, b, W(11), 0x265e5a51, 14);
+    stepG(b, c, d, a, W(0), 0xe9b6c7aa, 20);
+    stepG(a, b, c, d, W(5), 0xd62f105d, 5);
+    stepG(d, a, b, c, W(10), 0x02441453, 9);
+    stepG(c, d, a, b, W(15), 0xd8a1e681, 14);
+    stepG(b, c, d, a, W(4), 0xe7d3fbc8, 20);
+    stepG(a, b, c, d, W(9), 0x21e1cde6, 5);
+    stepG(d, a, b, c, W(14), 0xc33707d6, 9);
+    stepG(c, d, a, b, W(3), 0xf4d50d87, 14);
+    stepG(b, c, d, a, W(8), 0x455a14ed, 20);
+    stepG(a, b, c, d, W(13), 0xa9e3e905, 5);
+    stepG(d, a, b, c, W(2), 0xfcefa3f8, 9);
+    stepG(c, d, a, b, W(7), 0x676f02d9, 14);
+    stepG(b, c, d, a, W(12), 0x8d2a4c8a, 20);
 
-    stepH(a, b, c, d, x[5], 0xfffa3942, 4);
-    stepH(d, a, b, c, x[8], 0x8771f681, 11);
-    stepH(c, d, a, b, x[11], 0x6d9d6122, 16);
-    stepH(b, c, d, a, x[14], 0xfde5380c, 23);
-    stepH(a, b, c, d, x[1], 0xa4beea44, 4);
-    stepH(d, a, b, c, x[4], 0x4bdecfa9, 11);
-    stepH(c, d, a, b, x[7], 0xf6bb4b60, 16);
-    stepH(b, c, d, a, x[10], 0xbebfbc70, 23);
-    stepH(a, b, c, d, x[13], 0x289b7ec6, 4);
-    stepH(d, a, b, c, x[0], 0xeaa127fa, 11);
-    stepH(c, d, a, b, x[3], 0xd4ef3085, 16);
-    stepH(b, c, d, a, x[6], 0x04881d05, 23);
-    stepH(a, b, c, d, x[9], 0xd9d4d039, 4);
-    stepH(d, a, b, c, x[12], 0xe6db99e5, 11);
-    stepH(c, d, a, b, x[15], 0x1fa27cf8, 16);
-    stepH(b, c, d, a, x[2], 0xc4ac5665, 23);
+    stepH(a, b, c, d, W(5), 0xfffa3942, 4);
+    stepH(d, a, b, c, W(8), 0x8771f681, 11);
+    stepH(c, d, a, b, W(11), 0x6d9d6122, 16);
+    stepH(b, c, d, a, W(14), 0xfde5380c, 23);
+    stepH(a, b, c, d, W(1), 0xa4beea44, 4);
+    stepH(d, a, b, c, W(4), 0x4bdecfa9, 11);
+    stepH(c, d, a, b, W(7), 0xf6bb4b60, 16);
+    stepH(b, c, d, a, W(10), 0xbebfbc70, 23);
+    stepH(a, b, c, d, W(13), 0x289b7ec6, 4);
+    stepH(d, a, b, c, W(0), 0xeaa127fa, 11);
+    stepH(c, d, a, b, W(3), 0xd4ef3085, 16);
+    stepH(b, c, d, a, W(6), 0x04881d05, 23);
+    stepH(a, b, c, d, W(9), 0xd9d4d039, 4);
+    stepH(d, a, b, c, W(12), 0xe6db99e5, 11);
+    stepH(c, d, a, b, W(15), 0x1fa27cf8, 16);
+    stepH(b, c, d, a, W(2), 0xc4ac5665, 23);
 
-    stepI(a, b, c, d, x[0], 0xf4292244, 6);
-    stepI(d, a, b, c, x[7], 0x432aff97, 10);
-    stepI(c, d, a, b, x[14], 0xab9423a7, 15);
-    stepI(b, c, d, a, x[5], 0xfc93a039, 21);
-    stepI(a, b, c, d, x[12], 0x655b59c3, 6);
-    stepI(d, a, b, c, x[3], 0x8f0ccc92, 10);
-    stepI(c, d, a, b, x[10], 0xffeff47d, 15);
-    stepI(b, c, d, a, x[1], 0x85845dd1, 21);
-    stepI(a, b, c, d, x[8], 0x6fa87e4f, 6);
-    stepI(d, a, b, c, x[15], 0xfe2ce6e0, 10);
-    stepI(c, d, a, b, x[6], 0xa3014314, 15);
-    stepI(b, c, d, a, x[13], 0x4e0811a1, 21);
-    stepI(a, b, c, d, x[4], 0xf7537e82, 6);
-    stepI(d, a, b, c, x[11], 0xbd3af235, 10);
-    stepI(c, d, a, b, x[2], 0x2ad7d2bb, 15);
-    stepI(b, c, d, a, x[9], 0xeb86d391, 21);
+    stepI(a, b, c, d, W(0), 0xf4292244, 6);
+    stepI(d, a, b, c, W(7), 0x432aff97, 10);
+    stepI(c, d, a, b, W(14), 0xab9423a7, 15);
+    stepI(b, c, d, a, W(5), 0xfc93a039, 21);
+    stepI(a, b, c, d, W(12), 0x655b59c3, 6);
+    stepI(d, a, b, c, W(3), 0x8f0ccc92, 10);
+    stepI(c, d, a, b, W(10), 0xffeff47d, 15);
+    stepI(b, c, d, a, W(1), 0x85845dd1, 21);
+    stepI(a, b, c, d, W(8), 0x6fa87e4f, 6);
+    stepI(d, a, b, c, W(15), 0xfe2ce6e0, 10);
+    stepI(c, d, a, b, W(6), 0xa3014314, 15);
+    stepI(b, c, d, a, W(13), 0x4e0811a1, 21);
+    stepI(a, b, c, d, W(4), 0xf7537e82, 6);
+    stepI(d, a, b, c, W(11), 0xbd3af235, 10);
+    stepI(c, d, a, b, W(2), 0x2ad7d2bb, 15);
+    stepI(b, c, d, a, W(9), 0xeb86d391, 21);
 
     a += aa;
     b += bb;
