@@ -97,7 +97,7 @@ bool readFolderIdentity(const std::string& folder, FolderIdentity& identity) {
 // two such links double the work at every level.
 class Walk {
  public:
-  explicit Walk(Job& job) : job_(job) {}
+  explicit Walk(Job& job) : job_(job), localTimeOffset_(currentLocalTimeOffset()) {}
   std::uint32_t collect(const std::string& path, const std::string& urlPrefix, bool topLevel);
 
  private:
@@ -131,6 +131,7 @@ class Walk {
   };
 
   Job& job_;
+  const std::int64_t localTimeOffset_;  // read once per walk, see currentLocalTimeOffset
   std::vector<FolderIdentity> descent_;
 };
 
@@ -215,7 +216,7 @@ std::uint32_t Walk::collect(const std::string& path, const std::string& urlPrefi
       // Depth first: the subfolder is walked before the next result here.
       count += collect(directory + found.cFileName, urlPrefix + urlName + "/", false);
     } else {
-      job_.entries.emplace_back(options, found, urlPrefix, directory);
+      job_.entries.emplace_back(options, found, localTimeOffset_, urlPrefix, directory);
       ++count;
     }
   } while (search.next());

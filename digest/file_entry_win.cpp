@@ -5,20 +5,34 @@
 static_assert(sizeof(CalendarTime) == sizeof(SYSTEMTIME), "CalendarTime mirrors SYSTEMTIME");
 
 namespace {
-CalendarTime localTimeOf(const FILETIME& utc) {
-  // The offset in effect now is applied, not the one at the file's date, so
-  // a summer file read in winter is an hour off; that is the platform's rule.
-  FILETIME local{};
+
+std::uint64_t ticksOf(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// A summer file read in winter is an hour off; that is the platform's rule.
+CalendarTime localTimeOf(const FILETIME& utc, std::int64_t localTimeOffset) {
+  const std::uint64_t ticks = ticksOf(utc) + static_cast<std::uint64_t>(localTimeOffset);
+  const FILETIME local{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
   SYSTEMTIME fields{};
-  FileTimeToLocalFileTime(&utc, &local);
   FileTimeToSystemTime(&local, &fields);
   return CalendarTime{fields.wYear,   fields.wMonth,  fields.wDayOfWeek, fields.wDay,
                       fields.wHour,   fields.wMinute, fields.wSecond,    fields.wMilliseconds};
 }
+
 }  // namespace
 
+std::int64_t currentLocalTimeOffset() {
+  FILETIME utc{};
+  GetSystemTimeAsFileTime(&utc);
+  FILETIME local{};
+  if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
+  return static_cast<std::int64_t>(ticksOf(local) - ticksOf(utc));
+}
+
 FileEntry::FileEntry(OutputOptions& options, const WIN32_FIND_DATAA& found,
-                     const std::string& urlPrefix, const std::string& localDirectory)
+                     std::int64_t localTimeOffset, const std::string& urlPrefix,
+                     const std::string& localDirectory)
     : FileEntry(options, found.cFileName,
                 (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
-                localTimeOf(found.ftLastWriteTime), urlPrefix, localDirectory) {}
+                localTimeOf(found.ftLastWriteTime, localTimeOffset), urlPrefix, localDirectory) {}

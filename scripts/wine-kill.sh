@@ -9,7 +9,7 @@ qv_kill_prefix() {
     pid=${entry#/proc/}
     pid=${pid%/environ}
     [ "$pid" != $$ ] || continue
-    if tr '\0' '\n' <"$entry" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+    if tr '\0' '\n' 2>/dev/null <"$entry" | grep -qxF "WINEPREFIX=$prefix"; then
       kill -9 "$pid" 2>/dev/null || true
     fi
   done
