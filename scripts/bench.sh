@@ -204,6 +204,55 @@ win_run() {  # EXE [ARGS ...]
   W_SERVER=$(awk '/^VmHWM:/ { print $2 }' "/proc/$server/status")
 }
 
+# One more, untimed run of the program, sampling the resident memory of the
+# program and the server together every 10 ms: the peak of their sum. The two
+# peaks of win_run come at different moments (the program's while it holds
+# the entries, the server's while it takes the text), so their sum overstates
+# what the machine ever had to hold. Leaves W_TOGETHER (KiB).
+together_run() {  # ARGS ...
+  local command pid= entry rss total
+  if [ "$session" = w8 ]; then
+    command=("$WINE64" "$exe" "$@")
+  else
+    wine10_command wine "$exe" "$@"
+    command=("${QV_W10_CMD[@]}")
+  fi
+  W_TOGETHER=0
+  timeout -k 10 "$limit" "${command[@]}" >"$work/program.log" 2>&1 </dev/null &
+  local runner=$!
+  # Shell builtins only, so the sampling itself starts no processes: the
+  # pause is a read that times out on a pipe nobody writes to.
+  local comm key value unit nap
+  [ -p "$work/nap" ] || mkfifo "$work/nap"
+  exec {nap}<>"$work/nap"
+  while kill -0 "$runner" 2>/dev/null; do
+    if [ -z "$pid" ]; then
+      for entry in /proc/[0-9]*/comm; do
+        read -r comm 2>/dev/null <"$entry" || continue
+        [ "$comm" = quorvane.exe ] || continue
+        pid=${entry#/proc/}
+        pid=${pid%/comm}
+        break
+      done
+    fi
+    total=0
+    for entry in ${pid:+/proc/$pid/status} "/proc/$server/status"; do
+      rss=0
+      while read -r key value unit; do
+        [ "$key" = VmRSS: ] || continue
+        rss=$value
+        break
+      done 2>/dev/null <"$entry" || true
+      total=$((total + rss))
+    done
+    [ "$total" -le "$W_TOGETHER" ] || W_TOGETHER=$total
+    read -r -t 0.01 -u "$nap" || true
+  done
+  exec {nap}>&-
+  wait "$runner" || true
+  clip_bytes >/dev/null
+}
+
 # The text the last run left on the clipboard, in bytes; empties it.
 clip_bytes() {
   local helper=$tools/clip_size-$arch.exe
@@ -245,12 +294,17 @@ program_run() {  # ARGS ...
 program_reset() { P_TIME=(); P_PROC=(); P_SERVER=(); P_CLIP=-1; P_FAIL=; }
 
 mb() { calc '%.1f' "($1) * 1024 / 1e6"; }  # KiB -> MB
-peak_cell() {  # the medians of program and server peaks, KiB
+peak_cell() {  # the medians of program and server peaks, KiB; with TOGETHER set, first their peak together
   local proc server
   proc=$(median "${P_PROC[@]}")
   server=$(median "${P_SERVER[@]}")
-  printf '%s (%s + %s)' "$(mb "$proc + $server")" "$(mb "$proc")" "$(mb "$server")"
+  if [ -n "${TOGETHER:-}" ]; then
+    printf '%s (%s, %s)' "$(mb "$TOGETHER")" "$(mb "$proc")" "$(mb "$server")"
+  else
+    printf '%s (%s, %s)' "$(mb "$proc + $server")" "$(mb "$proc")" "$(mb "$server")"
+  fi
 }
+TOGETHER=
 
 rows=()
 row() {
@@ -260,8 +314,8 @@ row() {
 }
 row_failed() { row "$1" "$2" "—" "—" "—" "—" "—"; }
 
-# Peak memory (program + server, KiB) of a 10-file run: the base the
-# per-entry figure is measured from, once per session.
+# Peak memory (program and server together, KiB) of a 10-file run: the base
+# the per-entry figure is measured from, once per session.
 declare -A base_peak=()
 base() {
   [ -z "${base_peak[$session]:-}" ] || return 0
@@ -270,8 +324,8 @@ base() {
   program_reset
   program_run "$path" || true
   for i in $(seq "$runs"); do
-    program_run "$path" || break
-    totals+=($((P_PROC[-1] + P_SERVER[-1])))
+    together_run "$path"
+    totals+=("$W_TOGETHER")
   done
   base_peak[$session]=$(median "${totals[@]:-0}")
 }
@@ -362,15 +416,19 @@ case_tree() {  # CASE LABEL
     find_times+=("$t2")
   done
   if [ -n "$P_FAIL" ]; then row_failed "$label" "$P_FAIL"; return; fi
-  local p w f proc server per_entry
+  local p w f together=() per_entry
   p=$(median "${P_TIME[@]}")
   w=$(median "${walk_times[@]}")
   f=$(median "${find_times[@]}")
-  proc=$(median "${P_PROC[@]}")
-  server=$(median "${P_SERVER[@]}")
-  per_entry=$(calc '%.0f' "(($proc + $server - ${base_peak[$session]}) * 1024 - $P_CLIP) / $files")
+  for i in 1 2; do
+    together_run "$path"
+    together+=("$W_TOGETHER")
+  done
+  TOGETHER=$(median "${together[@]}")
+  per_entry=$(calc '%.0f' "(($TOGETHER - ${base_peak[$session]}) * 1024 - $P_CLIP) / $files")
   row "$label" "$(calc '%.2f' "$p") s" "walk $(calc '%.2f' "$w") s" "$(calc '%.2f' "$p / $w")" \
     "$(peak_cell)" "$(thousands "$P_CLIP")" "$per_entry"
+  TOGETHER=
   row "$label" "$(calc '%.2f' "$p") s" "find \\| sort $(calc '%.2f' "$f") s" "$(calc '%.2f' "$p / $f")" \
     "" "" ""
 }
@@ -448,14 +506,17 @@ optimisation=$(cat "$data"/build/*/build.ninja 2>/dev/null | grep -m 1 -o -- ' -
 echo "- compilers: $(g++ --version | head -n 1) for md5_speed (-O2); $(x86_64-w64-mingw32-g++-posix -dumpversion) (x86_64) and $(i686-w64-mingw32-g++-posix -dumpversion) (i686) MinGW-w64 for the programs (${optimisation# }) and the walk (-O2)"
 echo "- runs per measurement: $runs (medians), after one warm-up"
 echo
-echo "| case | program | peer | ratio | peak MB (program + server) | clipboard bytes | B/entry |"
+echo "| case | program | peer | ratio | peak MB (program, server) | clipboard bytes | B/entry |"
 echo "|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
 echo "Times are whole runs, process start to exit, except md5 (hashing only for the"
 echo "program; whole md5sum/openssl runs for the peers). Ratios: program / peer for"
 echo "times, program / peer throughput for md5 (>1: program faster). MB = 10^6"
-echo "bytes. B/entry: (peak - peak of a 10-file run - clipboard bytes) / files."
+echo "bytes. Peak: program and server resident together, sampled every 10 ms over"
+echo "extra untimed runs (tree cases), or the sum of their own peaks (the rest); in"
+echo "brackets each one's own peak (medians). B/entry: (peak together - the same for"
+echo "a 10-file run - clipboard bytes) / files."
 for line in "${made[@]}"; do echo "- made $line"; done
 for line in "${notes[@]}"; do echo "- $line"; done
 echo "- whole command: $(seconds_since "$started") s"
