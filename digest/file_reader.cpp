@@ -189,12 +189,13 @@ std::uint32_t FileReader::read(void* destination) {
 }
 
 void FileReader::close() {
-  if (thread_ && !ended_) {
+  if (thread_) {
     // The thread may be waiting for a request that will never come (the
-    // consumer stopped mid-file): wake it with the stop flag raised.
+    // consumer stopped mid-file): wake it with the stop flag raised. For a
+    // thread that has handed over its end this costs nothing.
     channel_->stopRequested.store(true);
     channel_->request.post();
-    WaitForSingleObject(channel_->endEvent.get(), STOP_WAIT_MS);
+    if (!ended_) WaitForSingleObject(channel_->endEvent.get(), STOP_WAIT_MS);
   }
   // A thread that has handed over its end only has its own teardown left;
   // it is not waited for. It holds its own reference to the channel, so if

@@ -262,7 +262,8 @@ clip_bytes() {
   else
     wine10_exec wine "$helper" "$(windows_path "$work/clip.txt")" >/dev/null 2>&1 </dev/null || true
   fi
-  cat "$work/clip.txt" 2>/dev/null || echo -1
+  # The helper writes a text file, so the number ends in CR LF.
+  tr -dc 0-9 2>/dev/null <"$work/clip.txt" || echo -1
 }
 
 native_time() {  # CMD ...   (a shell command line)
