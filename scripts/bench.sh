@@ -183,17 +183,23 @@ stop_session() {
   server=
 }
 
-# Runs a Windows program in the session, timed from process start to exit.
-# Leaves W_TIME (s), W_PEAK (program's peak RSS, KiB), W_SERVER (the
-# server's peak RSS over the run, KiB) and W_CODE.
-win_run() {  # EXE [ARGS ...]
-  local command
+# The command line that runs EXE with ARGS in the session, left in the
+# caller's array "command".
+session_command() {  # EXE [ARGS ...]
   if [ "$session" = w8 ]; then
     command=("$WINE64" "$@")
   else
     wine10_command wine "$@"
     command=("${QV_W10_CMD[@]}")
   fi
+}
+
+# Runs a Windows program in the session, timed from process start to exit.
+# Leaves W_TIME (s), W_PEAK (program's peak RSS, KiB), W_SERVER (the
+# server's peak RSS over the run, KiB) and W_CODE.
+win_run() {  # EXE [ARGS ...]
+  local command
+  session_command "$@"
   echo 5 >"/proc/$server/clear_refs"
   local begin=$EPOCHREALTIME
   W_CODE=0
@@ -211,12 +217,7 @@ win_run() {  # EXE [ARGS ...]
 # what the machine ever had to hold. Leaves W_TOGETHER (KiB).
 together_run() {  # ARGS ...
   local command pid= entry rss total
-  if [ "$session" = w8 ]; then
-    command=("$WINE64" "$exe" "$@")
-  else
-    wine10_command wine "$exe" "$@"
-    command=("${QV_W10_CMD[@]}")
-  fi
+  session_command "$exe" "$@"
   W_TOGETHER=0
   timeout -k 10 "$limit" "${command[@]}" >"$work/program.log" 2>&1 </dev/null &
   local runner=$!
