@@ -30,6 +30,19 @@ std::size_t countOf(const std::string& text, const std::string& piece) {
   return count;
 }
 
+// The texts line 2 showed while the window was visible in the digest stage.
+std::set<std::string> entriesSeenShown(const e2e::WindowSeen& window) {
+  std::set<std::string> seen;
+  for (const e2e::WindowState& state : window.timeline) {
+    if (state.exists && state.visible && state.line1 == DIGEST_STAGE) seen.insert(state.line2);
+  }
+  return seen;
+}
+
+bool passOutlastsTheShow(const e2e::Outcome& out) {
+  return out.window.shown && entriesSeenShown(out.window).size() >= 3;
+}
+
 // The same folder named again and again: each naming collects all its
 // files once more, so the entries multiply without writing more files.
 e2e::Outcome runOverNamings(const e2e::Sandbox& box, int namings) {
@@ -52,13 +65,17 @@ TEST(DigestLongRun, ManyEntriesStillShowTheWindowOnTime) {
   // short run, then size the real one to last TARGET_PASS_MS. The probe
   // names the folder several times, so that the run's fixed costs (start,
   // clipboard, end) do not pass for the cost of the entries.
+  // A probe that a slow start alone kept past the show is no measure of the
+  // pass: the run is sized again, at least three times larger each time,
+  // until its pass goes on well after the show.
   int namings = PROBE_NAMINGS;
   e2e::Outcome out = runOverNamings(box, namings);
   ASSERT_TRUE(out.finished()) << out.summary();
-  if (!out.window.shown) {
+  for (int resize = 0; resize < 3 && namings < MOST_NAMINGS && !passOutlastsTheShow(out); ++resize) {
     const std::int64_t startMs = out.window.found ? out.window.timeline.front().atMs : 0;
     const std::int64_t perNaming = std::max<std::int64_t>(1, (out.endedMs - startMs) / namings);
-    namings = static_cast<int>(std::min<std::int64_t>(MOST_NAMINGS, TARGET_PASS_MS / perNaming + 1));
+    namings = static_cast<int>(std::min<std::int64_t>(
+        MOST_NAMINGS, std::max<std::int64_t>(3 * namings, TARGET_PASS_MS / perNaming + 1)));
     out = runOverNamings(box, namings);
     ASSERT_TRUE(out.finished()) << out.summary();
   }
@@ -79,11 +96,7 @@ TEST(DigestLongRun, ManyEntriesStillShowTheWindowOnTime) {
   EXPECT_LE(sinceCreated, 6000) << out.summary();
 
   // Once shown it keeps up: the entries pass by on line 2.
-  std::set<std::string> entriesSeen;
-  for (const e2e::WindowState& state : window.timeline) {
-    if (state.exists && state.visible && state.line1 == DIGEST_STAGE) entriesSeen.insert(state.line2);
-  }
-  EXPECT_GE(entriesSeen.size(), 3u) << out.summary();
+  EXPECT_GE(entriesSeenShown(window).size(), 3u) << out.summary();
 }
 
 }  // namespace
