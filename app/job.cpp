@@ -3,6 +3,7 @@
 #include "app/cancel.h"
 #include "app/clipboard.h"
 #include "app/exit_codes.h"
+#include "text/exact_path.h"
 
 namespace {
 
@@ -37,12 +38,33 @@ void waitServicingSentMessages(HANDLE thread) {
   }
 }
 
+// The tokens of the exact command line, each also in its ANSI form.
+ArgumentList argumentsOf(const wchar_t* commandLine) {
+  std::vector<std::wstring> exact = splitCommandLine(commandLine);
+  std::vector<std::string> ansi;
+  ansi.reserve(exact.size());
+  for (const std::wstring& token : exact) ansi.push_back(ansiForm(token));
+  return ArgumentList(std::move(ansi), std::move(exact));
+}
+
+// The tokens of an ANSI command line, each also in its exact form.
+ArgumentList argumentsOf(const char* commandLine) {
+  std::vector<std::string> ansi = splitCommandLine(commandLine);
+  std::vector<std::wstring> exact;
+  exact.reserve(ansi.size());
+  for (const std::string& token : ansi) exact.push_back(exactForm(token));
+  return ArgumentList(std::move(ansi), std::move(exact));
+}
+
 }  // namespace
 
-Job::Job(HINSTANCE instanceHandle) : Job(instanceHandle, GetCommandLineA()) {}
+// Explorer passes paths in UTF-16; the ANSI command line would hold
+// look-alikes and "?"s for the characters the code page lacks.
+Job::Job(HINSTANCE instanceHandle)
+    : appInstance(instanceHandle), arguments(argumentsOf(GetCommandLineW())) {}
 
 Job::Job(HINSTANCE instanceHandle, const char* commandLine)
-    : appInstance(instanceHandle), arguments(commandLine) {}
+    : appInstance(instanceHandle), arguments(argumentsOf(commandLine)) {}
 
 std::int32_t Job::run() {
   if (!createWindow(appInstance)) return EXIT_WINDOW_FAILED;

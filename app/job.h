@@ -15,8 +15,8 @@
 
 class Job : public ProgressWindow {
  public:
-  explicit Job(HINSTANCE appInstance);            // tokenizes GetCommandLineA()
-  Job(HINSTANCE appInstance, const char* commandLine);
+  explicit Job(HINSTANCE appInstance);                  // tokenizes GetCommandLineW()
+  Job(HINSTANCE appInstance, const char* commandLine);  // an ANSI command line
 
   std::int32_t run();         // main thread; the process exit code
   std::int32_t workerMain();  // worker thread; the stages in their fixed order
@@ -29,8 +29,12 @@ class Job : public ProgressWindow {
   // Stages, worker thread.
   bool loadIniSettings();        // settings/ini_file.cpp
   bool applyCommandLine();       // collect/arguments.cpp
-  std::uint32_t collectPath(const std::string& path, const std::string& urlPrefix,
-                            bool topLevel);  // collect/path_walk.cpp
+  // A path in both forms: the ANSI text every status and line shows, and
+  // the exact text that reaches the file system. Given the ANSI form alone,
+  // the exact form is the code page's reading of it.
+  std::uint32_t collectPath(const std::string& path, const std::wstring& exactPath,
+                            const std::string& urlPrefix, bool topLevel);  // collect/path_walk.cpp
+  std::uint32_t collectPath(const std::string& path, const std::string& urlPrefix, bool topLevel);
   void buildOutputVocabulary();  // settings/vocabulary.cpp
   std::string buildText();       // app/pipeline.cpp
 

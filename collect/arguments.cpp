@@ -15,7 +15,7 @@ bool Job::applyCommandLine() {
     setStatusLine2(token.c_str());
     if (token[0] == '/') {
       applyOptionToken(options, token, number, errors);
-    } else if (collectPath(token, std::string(), true) == 0) {
+    } else if (collectPath(token, arguments.exactToken(number), std::string(), true) == 0) {
       addArgumentError(errors, number, token, ARGUMENT_MATCHES_NOTHING);
     }
   }

@@ -1,10 +1,11 @@
 #include "collect/path_walk.h"
 
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "app/job.h"
+#include "text/exact_path.h"
 #include "text/sjis.h"
 #include "text/url_transform.h"
 
@@ -13,8 +14,8 @@ namespace {
 // One open directory search; the handle is closed however the walk leaves.
 class DirectorySearch {
  public:
-  explicit DirectorySearch(const std::string& pattern)
-      : handle_(FindFirstFileA(pattern.c_str(), &found_)) {
+  explicit DirectorySearch(const std::wstring& pattern)
+      : handle_(FindFirstFileW(SystemPath(pattern).c_str(), &found_)) {
     terminateName();
   }
   ~DirectorySearch() {
@@ -24,9 +25,9 @@ class DirectorySearch {
   DirectorySearch& operator=(const DirectorySearch&) = delete;
 
   bool started() const { return handle_ != INVALID_HANDLE_VALUE; }
-  const WIN32_FIND_DATAA& current() const { return found_; }
+  const WIN32_FIND_DATAW& current() const { return found_; }
   bool next() {
-    if (!FindNextFileA(handle_, &found_)) return false;
+    if (!FindNextFileW(handle_, &found_)) return false;
     terminateName();
     return true;
   }
@@ -34,27 +35,23 @@ class DirectorySearch {
  private:
   // The name is read as a zero-terminated text; keep it inside its array
   // whatever the search wrote.
-  void terminateName() { found_.cFileName[sizeof found_.cFileName - 1] = '\0'; }
+  void terminateName() { found_.cFileName[MAX_PATH - 1] = L'\0'; }
 
-  WIN32_FIND_DATAA found_{};  // declared first: the handle's initializer fills it
+  WIN32_FIND_DATAW found_{};  // declared first: the handle's initializer fills it
   HANDLE handle_;
 };
 
-bool isDotOrDotDot(const char* name) {
-  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+bool isDotOrDotDot(const wchar_t* name) {
+  return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
 // The folder that the results of a search for `path` (no folder itself) lie
 // in, with its backslash, taken from the platform's full path name. Empty
 // when that cannot be had.
-std::string folderOfFullPath(const std::string& path) {
-  const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return std::string();
-  std::string full(needed, '\0');
-  const DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
-  if (length == 0 || length >= needed) return std::string();
-  const std::size_t backslash = findLastBackslash(full.c_str(), length);
-  if (backslash == NO_POSITION) return std::string();
+std::wstring folderOfFullPath(const std::wstring& path) {
+  std::wstring full = fullPathOf(path);
+  const std::size_t backslash = full.rfind(L'\\');
+  if (backslash == std::wstring::npos) return std::wstring();
   full.resize(backslash + 1);
   return full;
 }
@@ -73,10 +70,10 @@ struct FolderIdentity {
 
 // False when the folder cannot be opened or asked; the walk then goes on
 // without knowing it, as it always did.
-bool readFolderIdentity(const std::string& folder, FolderIdentity& identity) {
+bool readFolderIdentity(const std::wstring& folder, FolderIdentity& identity) {
   // No access to the contents is asked for and every kind of sharing is
   // granted, so this open never stands in anyone's way.
-  HANDLE handle = CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE handle = CreateFileW(SystemPath(folder).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
@@ -98,14 +95,17 @@ bool readFolderIdentity(const std::string& folder, FolderIdentity& identity) {
 class Walk {
  public:
   explicit Walk(Job& job) : job_(job), localTimeOffset_(currentLocalTimeOffset()) {}
-  std::uint32_t collect(const std::string& path, const std::string& urlPrefix, bool topLevel);
+  // spelled: the ANSI form of path names what its exact form names.
+  std::uint32_t collect(const std::string& path, const std::wstring& exact, bool spelled,
+                        const std::string& urlPrefix, bool topLevel);
 
  private:
   // Enters a folder unless it is one of the descent; one that cannot be
   // identified is entered without being remembered.
   class Entered {
    public:
-    Entered(std::vector<FolderIdentity>& descent, const std::string& folder) : descent_(descent) {
+    Entered(std::vector<FolderIdentity>& descent, const std::wstring& folder)
+        : descent_(descent) {
       FolderIdentity identity;
       if (!readFolderIdentity(folder, identity)) return;
       for (const FolderIdentity& above : descent_) {
@@ -137,24 +137,32 @@ class Walk {
 
 }  // namespace
 
-bool isExistingDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+bool isExistingDirectory(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool isExistingDirectory(const std::string& path) { return isExistingDirectory(exactForm(path)); }
+
+std::uint32_t Job::collectPath(const std::string& path, const std::wstring& exactPath,
+                               const std::string& urlPrefix, bool topLevel) {
+  return Walk(*this).collect(path, exactPath, exactForm(path) == exactPath, urlPrefix, topLevel);
 }
 
 std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPrefix,
                                bool topLevel) {
-  return Walk(*this).collect(path, urlPrefix, topLevel);
+  return collectPath(path, exactForm(path), urlPrefix, topLevel);
 }
 
-std::uint32_t Walk::collect(const std::string& path, const std::string& urlPrefix, bool topLevel) {
+std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, bool spelled,
+                            const std::string& urlPrefix, bool topLevel) {
   OutputOptions& options = job_.options;
-  const bool pathIsFolder = isExistingDirectory(path);
+  const bool pathIsFolder = isExistingDirectory(exact);
 
-  // Every deeper call names a folder the walk has just found. One that does
-  // not read as a folder (gone meanwhile, or a name the ANSI interface can
-  // only spell with "?") cannot be listed; searching its path as a pattern
-  // instead could find the folder itself again, and the walk would never end.
+  // Every deeper call names a folder the walk has just found. One that no
+  // longer reads as a folder (gone meanwhile) cannot be listed; searching its
+  // path as a pattern instead could find the folder itself again, and the
+  // walk would never end.
   if (!topLevel && !pathIsFolder) return 0;
 
   // A folder argument: its own name starts the URL paths of everything in it.
@@ -162,61 +170,77 @@ std::uint32_t Walk::collect(const std::string& path, const std::string& urlPrefi
     const std::size_t backslash = findLastBackslash(path.c_str(), path.size());
     std::string name = backslash == NO_POSITION ? path : path.substr(backslash + 1);
     if (options.EncodeURL) urlEncode(name);
-    return collect(path, urlPrefix + name + "/", false);
+    return collect(path, exact, spelled, urlPrefix + name + "/", false);
   }
 
   // The directory part: the folder the results lie in, and one backslash.
+  // The cut is made on the exact form, which the file system is asked about;
+  // the ANSI form of what is left is its reading.
   std::string folder = path;
-  bool cutMissesFolder = false;
+  std::wstring exactDirectory;
   if (!pathIsFolder) {
+    std::wstring exactFolder = exact;
+    bool cutMissesFolder = false;
     for (;;) {
-      const std::size_t backslash = findLastBackslash(folder.c_str(), folder.size());
-      if (backslash == NO_POSITION) {
+      const std::size_t backslash = exactFolder.rfind(L'\\');
+      if (backslash == std::wstring::npos) {
         // Only possible for an argument without any backslash (a.txt, *.txt,
         // C:x.txt, a quoted C:/d/a.txt): the text itself is no folder.
         cutMissesFolder = true;
         break;
       }
-      folder.resize(backslash);
-      if (isExistingDirectory(folder)) {
+      exactFolder.resize(backslash);
+      if (isExistingDirectory(exactFolder)) {
         // A "/" in what was cut off means the search looks in a deeper
         // folder than the one left here.
-        cutMissesFolder = path.find('/', backslash) != std::string::npos;
+        cutMissesFolder = exact.find(L'/', backslash) != std::wstring::npos;
         break;
       }
     }
+    if (cutMissesFolder) {
+      // The platform resolves such a path against the working directory (of
+      // its drive); the files' local paths must name the files found there.
+      exactDirectory = folderOfFullPath(exact);
+      if (!exactDirectory.empty()) exactFolder = exactDirectory.substr(0, exactDirectory.size() - 1);
+    }
+    if (exactDirectory.empty()) exactDirectory = exactFolder + L"\\";
+    bool missing = false;
+    folder = ansiForm(exactFolder, &missing);
+    spelled = !missing;
+  } else {
+    exactDirectory = exact + L"\\";
   }
-  std::string directory;
-  if (cutMissesFolder) {
-    // The platform resolves such a path against the working directory (of
-    // its drive); the files' local paths must name the files found there.
-    directory = folderOfFullPath(path);
-    if (!directory.empty()) folder = directory.substr(0, directory.size() - 1);
-  }
-  if (directory.empty()) directory = folder + "\\";
+  const std::string directory = folder + "\\";
   // The folder whose results are walked: the folder itself, or the one a
   // file name or pattern is looked up in.
-  const Entered entered(descent_, pathIsFolder ? path : directory);
+  const Entered entered(descent_, pathIsFolder ? exact : exactDirectory);
   if (entered.refused()) return 0;
   job_.setStatusLine2(folder.c_str());
 
   // "*" matches every name as "*.*" does, and two bytes shorter: a folder
   // whose files' paths just fit the platform's limit can still be searched.
-  const std::string pattern = pathIsFolder ? path + "\\*" : path;
-  DirectorySearch search(pattern);
+  DirectorySearch search(pathIsFolder ? exact + L"\\*" : exact);
   if (!search.started()) return 0;
 
   std::uint32_t count = 0;
   do {
-    const WIN32_FIND_DATAA& found = search.current();
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      if (isDotOrDotDot(found.cFileName)) continue;
-      std::string urlName = found.cFileName;
+    const WIN32_FIND_DATAW& found = search.current();
+    const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder && isDotOrDotDot(found.cFileName)) continue;
+    const AnsiName name(found.cFileName);
+    // A name with a "?" for a missing character, or one below such a
+    // folder, is reached through its exact form alone.
+    const bool nameSpelled = spelled && !name.missing();
+    if (isFolder) {
+      std::string urlName = name.c_str();
       if (options.EncodeURL) urlEncode(urlName);
       // Depth first: the subfolder is walked before the next result here.
-      count += collect(directory + found.cFileName, urlPrefix + urlName + "/", false);
+      count += collect(directory + name.c_str(), exactDirectory + found.cFileName, nameSpelled,
+                       urlPrefix + urlName + "/", false);
     } else {
-      job_.entries.emplace_back(options, found, localTimeOffset_, urlPrefix, directory);
+      job_.entries.emplace_back(options, name.c_str(), found, localTimeOffset_, urlPrefix,
+                                directory);
+      if (!nameSpelled) job_.entries.back().exactPath = ExactPath(exactDirectory + found.cFileName);
       ++count;
     }
   } while (search.next());

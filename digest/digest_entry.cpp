@@ -30,7 +30,11 @@ void digestEntry(FileEntry& entry, Job& job) {
   const std::unique_ptr<unsigned char[]> chunk(new unsigned char[DIGEST_CHUNK_SIZE]);
   Md5Context md5;
   FileReader reader;
-  reader.open(entry.localPath.c_str(), DIGEST_CHUNK_SIZE, APP_NAME);
+  if (entry.exactPath.empty()) {
+    reader.open(entry.localPath.c_str(), DIGEST_CHUNK_SIZE, APP_NAME);
+  } else {
+    reader.open(entry.localPath.c_str(), entry.exactPath.get(), DIGEST_CHUNK_SIZE, APP_NAME);
+  }
   for (;;) {
     const std::uint32_t length = reader.read(chunk.get());
     if (length == 0) break;

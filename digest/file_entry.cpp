@@ -22,4 +22,5 @@ void releaseEntryTexts(FileEntry& entry) {
   std::string().swap(entry.urlPath);
   std::string().swap(entry.sizeText);
   std::string().swap(entry.digestText);
+  entry.exactPath = ExactPath();
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "settings/output_options.h"
 
@@ -19,15 +21,41 @@ struct CalendarTime {
   std::uint16_t milliseconds;
 };
 
-struct _WIN32_FIND_DATAA;  // the directory-search record, kept out of this header
+// The exact (UTF-16) path of a file that its ANSI path cannot name, as a
+// "?" in it stands for a character the code page lacks; empty for every
+// other file. Pointer-sized, since nearly every entry holds none.
+class ExactPath {
+ public:
+  ExactPath() = default;
+  explicit ExactPath(std::wstring path) : path_(std::make_unique<std::wstring>(std::move(path))) {}
+  ExactPath(const ExactPath& other) { *this = other; }
+  ExactPath& operator=(const ExactPath& other) {
+    path_ = other.path_ ? std::make_unique<std::wstring>(*other.path_) : nullptr;
+    return *this;
+  }
+  ExactPath(ExactPath&&) noexcept = default;
+  ExactPath& operator=(ExactPath&&) noexcept = default;
 
+  bool empty() const { return !path_; }
+  const std::wstring& get() const { return *path_; }  // only when not empty
+
+ private:
+  std::unique_ptr<std::wstring> path_;
+};
+
+struct _WIN32_FIND_DATAW;  // the directory-search record, kept out of this header
+
+// The two lengths stand side by side and the exact path beside the local
+// one, so the record is no larger than it was before it had one: a run
+// over a million files holds a million of them.
 struct FileEntry {
   std::string localPath;              // directory path + name as found; opened for the digest
+  ExactPath exactPath;                // what opens the file when localPath cannot
   std::string urlPath;                // URL prefix + (encoded) name; the sort key
   std::uint32_t urlPathLength = 0;    // bytes of urlPath before alignment padding
+  std::uint32_t sizeTextLength = 0;   // bytes of sizeText before alignment padding
   std::int64_t size = 0;              // bytes; the displayed count after preparation
   std::string sizeText;               // formatted count
-  std::uint32_t sizeTextLength = 0;   // bytes of sizeText before alignment padding
   CalendarTime lastWriteTime{};       // local last-write time
   std::string digestText;             // empty, or separator + 32 hex digits
 
@@ -40,10 +68,12 @@ struct FileEntry {
             const CalendarTime& localWriteTime, const std::string& urlPrefix,
             const std::string& localDirectory);
 
-  // The same from a directory-search result; converts its UTC write time to
-  // local time by localTimeOffset (see currentLocalTimeOffset). Windows only.
-  FileEntry(OutputOptions& options, const _WIN32_FIND_DATAA& found, std::int64_t localTimeOffset,
-            const std::string& urlPrefix, const std::string& localDirectory);
+  // The same from a directory-search result and the ANSI form of its name;
+  // converts its UTC write time to local time by localTimeOffset (see
+  // currentLocalTimeOffset). Windows only.
+  FileEntry(OutputOptions& options, const char* name, const _WIN32_FIND_DATAW& found,
+            std::int64_t localTimeOffset, const std::string& urlPrefix,
+            const std::string& localDirectory);
 };
 
 // How far local time is ahead of UTC now, in the 100 ns units of file times.

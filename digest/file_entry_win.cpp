@@ -30,9 +30,9 @@ std::int64_t currentLocalTimeOffset() {
   return static_cast<std::int64_t>(ticksOf(local) - ticksOf(utc));
 }
 
-FileEntry::FileEntry(OutputOptions& options, const WIN32_FIND_DATAA& found,
+FileEntry::FileEntry(OutputOptions& options, const char* name, const WIN32_FIND_DATAW& found,
                      std::int64_t localTimeOffset, const std::string& urlPrefix,
                      const std::string& localDirectory)
-    : FileEntry(options, found.cFileName,
+    : FileEntry(options, name,
                 (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
                 localTimeOf(found.ftLastWriteTime, localTimeOffset), urlPrefix, localDirectory) {}

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "text/exact_path.h"
+
 namespace {
 
 const char* const TEXT_NO_BUFFER = "読み込み用バッファが用意できません。";
@@ -134,6 +136,11 @@ void FileReader::fail(const std::string& message) {
 }
 
 void FileReader::open(const char* path, std::uint32_t chunkSize, const char* caption) {
+  open(path, exactForm(path), chunkSize, caption);
+}
+
+void FileReader::open(const char* path, const std::wstring& exactPath, std::uint32_t chunkSize,
+                      const char* caption) {
   close();
   path_ = path;
   caption_ = caption;
@@ -149,7 +156,8 @@ void FileReader::open(const char* path, std::uint32_t chunkSize, const char* cap
   if (!channel.request.create()) return fail(TEXT_NO_REQUEST_EVENT);
   if (!channel.data.create()) return fail(TEXT_NO_DATA_EVENT);
 
-  channel.file.reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  channel.file.reset(CreateFileW(SystemPath(exactPath).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!channel.file) return fail(TEXT_FILE + path_ + TEXT_OPEN_FAILED);
 

@@ -16,7 +16,7 @@
 #include <string>
 
 // Owns one kernel handle; both null and INVALID_HANDLE_VALUE mean "none",
-// since CreateFileA and CreateEventA/CreateThread fail with different ones.
+// since CreateFileW and CreateEventA/CreateThread fail with different ones.
 class OwnedHandle {
  public:
   OwnedHandle() = default;
@@ -48,8 +48,12 @@ class FileReader {
   // Allocates the reader's buffer, creates the events, opens the file for
   // sequential reading (others may only read it meanwhile) and starts the
   // reader thread, which reads the first chunk at once. On any failure shows
-  // its message box and leaves the reader empty and failed.
+  // its message box and leaves the reader empty and failed. path is the
+  // ANSI form the messages show; the file opened is the one exactPath names,
+  // or, without it, the code page's reading of path.
   void open(const char* path, std::uint32_t chunkSize, const char* caption);
+  void open(const char* path, const std::wstring& exactPath, std::uint32_t chunkSize,
+            const char* caption);
 
   // Waits for the next chunk and copies it into destination (at least
   // chunkSize bytes). 0 means the stream has ended, at the end of the file

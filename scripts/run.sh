@@ -33,7 +33,9 @@ trap 'wine_env_stop; rm -rf "$out"' EXIT
 trap 'exit 130' INT TERM
 wine_env_start "$root/wine-run"
 
-printf '%s' "$commandline" | iconv -f UTF-8 -t CP932 >"$out/commandline.txt"
+# In UTF-16, as Explorer's Send To passes it: names Shift_JIS cannot spell
+# reach the program whole.
+printf '%s' "$commandline" | iconv -f UTF-8 -t UTF-16LE >"$out/commandline.txt"
 "$WINE64" "$root/x86_64/show_run.exe" "$(windows_path "$root/x86_64/quorvane.exe")" \
   "$(windows_path "$out/commandline.txt")" "$(windows_path "$out")" </dev/null >/dev/null 2>&1
 

@@ -1,8 +1,11 @@
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "app/job.h"
 #include "settings/ini_rules.h"
+#include "text/exact_path.h"
+#include "text/sjis.h"
 
 namespace {
 
@@ -18,6 +21,26 @@ std::string readProfileValue(const IniKey& key, const std::string& iniPath) {
   return std::string(buffer, strnlen(buffer, sizeof buffer));
 }
 
+// The same from the file its exact path names, for a file its ANSI path
+// cannot name (a character the code page lacks, or a path past the classic
+// limit). The value comes as the ANSI reader would give it: in the code
+// page's bytes, cut to 127 bytes without splitting a double-byte character.
+std::string readProfileValue(const IniKey& key, const std::wstring& iniPath) {
+  wchar_t buffer[INI_VALUE_BUFFER_SIZE] = {};
+  GetPrivateProfileStringW(exactForm(key.section).c_str(), exactForm(key.name).c_str(),
+                           exactForm(INI_SENTINEL).c_str(), buffer,
+                           static_cast<DWORD>(INI_VALUE_BUFFER_SIZE), SystemPath(iniPath).c_str());
+  std::string value = ansiForm(buffer, wcsnlen(buffer, INI_VALUE_BUFFER_SIZE));
+  std::size_t kept = 0;
+  while (kept < value.size()) {
+    const std::size_t next = kept + (isDoubleByteAt(value.c_str(), value.size(), kept) ? 2 : 1);
+    if (next > INI_VALUE_BUFFER_SIZE - 1) break;
+    kept = next;
+  }
+  value.resize(kept);
+  return value;
+}
+
 }  // namespace
 
 bool Job::loadIniSettings() {
@@ -27,10 +50,16 @@ bool Job::loadIniSettings() {
   // no file was named.
   if (arguments.count() == 0) return true;
 
+  // The report names the file by its ANSI path; the file read is the one
+  // beside the program as the exact command line names it.
   const std::string iniPath = iniPathFromProgramPath(arguments.token(0));
+  const std::wstring exactIniPath = iniPathFromProgramPath(arguments.exactToken(0));
+  const bool ansiReaches = exactIniPath.size() < MAX_PATH && exactForm(iniPath) == exactIniPath;
   std::string errors;
   for (const IniKey& key : INI_KEYS) {
-    applyIniValue(options, key, readProfileValue(key, iniPath), errors);
+    const std::string value =
+        ansiReaches ? readProfileValue(key, iniPath) : readProfileValue(key, exactIniPath);
+    applyIniValue(options, key, value, errors);
   }
   if (errors.empty()) return true;
 

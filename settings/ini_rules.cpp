@@ -37,6 +37,12 @@ std::string iniPathFromProgramPath(const std::string& programPath) {
   return iniPath;
 }
 
+std::wstring iniPathFromProgramPath(const std::wstring& programPath) {
+  const std::size_t backslash = programPath.rfind(L'\\');
+  const std::size_t dot = programPath.find(L'.', backslash == std::wstring::npos ? 0 : backslash);
+  return programPath.substr(0, dot) + L".ini";
+}
+
 std::string trimIniValue(const std::string& value) {
   std::size_t first = 0;
   std::size_t end = value.size();

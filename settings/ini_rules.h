@@ -31,8 +31,10 @@ constexpr std::size_t INI_KEY_COUNT = 12;
 extern const IniKey INI_KEYS[INI_KEY_COUNT];
 
 // The INI file beside the program: the program path cut at the first "."
-// after its last backslash (Shift_JIS aware), followed by ".ini".
+// after its last backslash (Shift_JIS aware), followed by ".ini". The same
+// for the exact (UTF-16) form of the path, which has no trail bytes.
 std::string iniPathFromProgramPath(const std::string& programPath);
+std::wstring iniPathFromProgramPath(const std::wstring& programPath);
 
 // Drops leading and trailing blanks, tabs, CR and LF.
 std::string trimIniValue(const std::string& value);

@@ -656,6 +656,14 @@ std::string programUnderTest() { return windowsPath(QV_PROGRAM_PATH); }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
+std::wstring widened(const std::string& ansi) {
+  const int size = static_cast<int>(ansi.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  if (units > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, &wide[0], units);
+  return wide;
+}
+
 FILETIME utcFileTime(int year, int month, int day, int hour, int minute, int second) {
   SYSTEMTIME calendar{};
   calendar.wYear = static_cast<WORD>(year);
@@ -785,7 +793,12 @@ bool clickCloseBox(HWND window) {
   return SendInput(2, clicks, sizeof(INPUT)) == 2;
 }
 
-Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
+namespace {
+
+// Starts the program suspended (until the window hooks are set on its main
+// thread), with the command line in the form it was given.
+Outcome launchLine(const std::string* ansiLine, const std::wstring* wideLine,
+                   const LaunchOptions& options) {
   Outcome out;
   out.sentinel = options.sentinel.empty() ? makeSentinel() : options.sentinel;
   ClipboardAgent agent(out.sentinel, options.holdClipboardMs);
@@ -794,17 +807,29 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
     return out;
   }
 
-  std::string mutableLine = commandLine;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION child{};
   const char* application = options.application.empty() ? nullptr : options.application.c_str();
   const char* folder =
       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
-  // Suspended until the window hooks are set on its main thread.
-  if (!CreateProcessA(application, &mutableLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                      nullptr, folder, &startup, &child)) {
-    out.failure = "CreateProcessA failed with error " + num(GetLastError());
+  BOOL created = FALSE;
+  if (wideLine == nullptr) {
+    std::string mutableLine = *ansiLine;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    created = CreateProcessA(application, &mutableLine[0], nullptr, nullptr, FALSE,
+                             CREATE_SUSPENDED, nullptr, folder, &startup, &child);
+  } else {
+    // The module is the command line's first token, as for Explorer's Send To.
+    std::wstring mutableLine = *wideLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    const std::wstring wideFolder = folder == nullptr ? std::wstring() : widened(folder);
+    created = CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                             nullptr, folder == nullptr ? nullptr : wideFolder.c_str(), &startup,
+                             &child);
+  }
+  if (!created) {
+    out.failure = "CreateProcess failed with error " + num(GetLastError());
     return out;
   }
   const std::uint64_t start = now();
@@ -840,6 +865,16 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
   out.sentinelKept = out.clipboardHasText && out.clipboard == out.sentinel;
   if (std::getenv("QV_E2E_VERBOSE") != nullptr) std::printf("%s", out.summary().c_str());
   return out;
+}
+
+}  // namespace
+
+Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
+  return launchLine(&commandLine, nullptr, options);
+}
+
+Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options) {
+  return launchLine(nullptr, &commandLine, options);
 }
 
 Sandbox::Sandbox(const std::string& programName) : programName_(programName) {
@@ -931,6 +966,10 @@ std::string Sandbox::commandLine(const std::string& arguments) const {
 
 Outcome Sandbox::run(const std::string& arguments, LaunchOptions options) const {
   return runExact(commandLine(arguments), std::move(options));
+}
+
+Outcome Sandbox::runWide(const std::wstring& arguments, LaunchOptions options) const {
+  return launchWide(L"\"" + widened(programPath_) + L"\" " + arguments, options);
 }
 
 Outcome Sandbox::runExact(const std::string& commandLine, LaunchOptions options) const {

@@ -188,6 +188,12 @@ bool clickCloseBox(HWND window);
 // Launches with CreateProcessA (options.application as the module, the exact
 // command line) and watches until the process ends or times out.
 Outcome launch(const std::string& commandLine, const LaunchOptions& options);
+// The same with CreateProcessW and a UTF-16 command line, as Explorer's Send
+// To passes paths; the module is the line's first token.
+Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options);
+
+// The ANSI text in UTF-16, by the code page's table.
+std::wstring widened(const std::string& ansi);
 
 // ---------------------------------------------------------------------------
 // A fresh folder under the temp folder with a copy of the program under the
@@ -221,6 +227,9 @@ class Sandbox {
   Outcome run(const std::string& arguments, LaunchOptions options = {}) const;
   // Runs this copy of the program with an exact command line.
   Outcome runExact(const std::string& commandLine, LaunchOptions options = {}) const;
+  // Runs with a UTF-16 command line: the quoted program path, a blank, the
+  // arguments.
+  Outcome runWide(const std::wstring& arguments, LaunchOptions options = {}) const;
 
  private:
   bool ok_ = false;

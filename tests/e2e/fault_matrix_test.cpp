@@ -175,6 +175,7 @@ Listed entry(const std::string& url, const std::string& bytes, bool digest = tru
 
 struct Case {
   std::string arguments;
+  std::wstring wideCommandLine;  // when set, the whole command line, launched as Send To does
   e2e::LaunchOptions options;
   std::int32_t exitCode = 0;
   std::vector<std::string> messages;
@@ -361,8 +362,9 @@ void everyNameByte(const e2e::Sandbox& box, Case& c) {
 
 // Level k of the tree is lim\d\d...\d with k components; every level holds
 // a file f. The level whose folder is two bytes short of the limit holds
-// the last file at it; the levels past it cannot be named through the
-// ANSI interface, so nothing in them can be listed.
+// files whose paths are one short of the limit, at it and one past it; the
+// levels past it are reached through their long form. Every file is
+// listed and digested.
 void pathsAtTheLimit(const e2e::Sandbox& box, Case& c) {
   const std::size_t limit = ansiPathLimit(box.folder());
   std::string top = "lim";
@@ -374,22 +376,122 @@ void pathsAtTheLimit(const e2e::Sandbox& box, Case& c) {
   for (std::size_t k = 0; k <= atLimit + 4; ++k, relative += "/d") {
     script +=
         "mkdir -p " + relative + "\nprintf %s " + std::to_string(k) + " >" + relative + "/f\n";
-    if (k <= atLimit) c.listed.push_back(entry(relative + "/f", std::to_string(k)));
+    c.listed.push_back(entry(relative + "/f", std::to_string(k)));
     if (k + 1 == atLimit) {
       // Paths one short of the limit, at it and one past it.
       for (const char* name : {"gg", "ggg", "gggg"}) {
         script += "printf %s " + std::string(name) + " >" + relative + "/" + name + "\n";
-        c.listed.push_back(entry(relative + "/" + name, name, std::string(name) != "gggg"));
+        c.listed.push_back(entry(relative + "/" + name, name));
       }
       std::string over = box.path(relative + "/gggg");
-      std::replace(over.begin(), over.end(), '/', '\\');
       ASSERT_EQ(over.size(), limit + 1);
-      c.messages = {openFailure(over)};
     }
   }
   ASSERT_TRUE(runShell(box, script));
   c.keep.push_back(std::make_shared<ShellMade>(box, top));
   c.arguments = std::string(LISTING) + "/M " + e2e::quoted(box.path(top));
+}
+
+// 30 folders deep, past 500 characters, names with 0x5C trail bytes among
+// them: every level's file is listed and digested.
+void treePastFiveHundredCharacters(const e2e::Sandbox& box, Case& c) {
+  std::string script;
+  std::string relative = "deep";
+  for (int k = 1; k <= 30; ++k) {
+    relative += "/level" + std::to_string(100 + k) + "-深い階層の表示ソ";
+    script += "mkdir -p '" + relative + "'\nprintf %s " + std::to_string(k) + " >'" + relative +
+              "/f.txt'\n";
+    c.listed.push_back(entry(relative + "/f.txt", std::to_string(k)));
+  }
+  ASSERT_GT(charactersOf(box.path(relative)), 500u);
+  ASSERT_TRUE(runShell(box, script));
+  c.keep.push_back(std::make_shared<ShellMade>(box, "deep"));
+  c.arguments = std::string(LISTING) + "/M " + e2e::quoted(box.path("deep"));
+}
+
+// Makes a file, and the folders on its way, by its UTF-16 path relative
+// to the box: names the code page cannot spell.
+bool writeExact(const e2e::Sandbox& box, const std::wstring& relative, const std::string& bytes) {
+  const std::wstring folder = e2e::widened(box.folder());
+  const std::wstring path = folder + L"\\" + relative;
+  for (std::size_t at = path.find(L'\\', folder.size() + 1); at != std::wstring::npos;
+       at = path.find(L'\\', at + 1)) {
+    CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  }
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                              &written, nullptr) &&
+                                    written == bytes.size());
+  CloseHandle(file);
+  return ok;
+}
+
+struct ExactFile {
+  const wchar_t* path;  // relative to the box
+  const char* bytes;
+  const char* listed;   // its URL path: a "?" for each unit the code page lacks
+};
+
+// Makes the files, each listed with its size and digest, in the box's
+// folders tops, which the sandbox's own clean-up cannot name.
+void makeExactFiles(const e2e::Sandbox& box, Case& c, const std::vector<ExactFile>& files,
+                    const std::string& tops) {
+  c.keep.push_back(std::make_shared<ShellMade>(box, tops));
+  for (const ExactFile& file : files) {
+    ASSERT_TRUE(writeExact(box, file.path, file.bytes)) << file.listed;
+    c.listed.push_back(entry(file.listed, file.bytes));
+  }
+}
+
+// No look-alike stands in for a missing character: "..¥a¥b.txt" is not
+// "..\\a\\b.txt", a file outside the folder, and "ü.txt" is not u.txt. Every
+// file is found, sized and digested under its own name, a folder read
+// with a "?" is walked, and files whose names read alike are each listed
+// with their own size and digest.
+void namesTheCodePageLacks(const e2e::Sandbox& box, Case& c) {
+  ASSERT_TRUE(box.writeFile("a\\b.txt", "SECRET"));
+  // (A "?" before "?/" is written "\?": "??/" would be a trigraph.)
+  const std::vector<ExactFile> files = {{L"sub\\..¥a¥b.txt", "x", "sub/..?a?b.txt"},
+                                        {L"sub\\ü.txt", "1234", "sub/?.txt"},
+                                        {L"sub\\u.txt", "22", "sub/u.txt"},
+                                        {L"sub\\한국.txt", "hello", "sub/??.txt"},
+                                        {L"sub\\😀.txt", "smiles", "sub/??.txt"},
+                                        {L"d\\简体\\f.txt", "5", "d/?体/f.txt"},
+                                        {L"d\\x\\h.txt", "1", "d/x/h.txt"},
+                                        {L"pair\\북한\\한.txt", "one", "pair/?\?/?.txt"},
+                                        {L"pair\\북한\\북.txt", "three", "pair/?\?/?.txt"}};
+  ASSERT_NO_FATAL_FAILURE(makeExactFiles(box, c, files, "sub d pair"));
+  c.arguments = std::string(LISTING) + "/M " + e2e::quoted(box.path("sub")) + " " +
+                e2e::quoted(box.path("d")) + " " + e2e::quoted(box.path("pair"));
+}
+
+// Explorer's Send To passes UTF-16 paths: a folder and a file named with
+// characters the code page lacks are found from them.
+void exactPathsOnTheCommandLine(const e2e::Sandbox& box, Case& c) {
+  const std::vector<ExactFile> files = {{L"sent\\한국\\a.txt", "in", "?\?/a.txt"},
+                                        {L"sent\\ü¥.txt", "top", "??.txt"}};
+  ASSERT_NO_FATAL_FAILURE(makeExactFiles(box, c, files, "sent"));
+  const std::wstring sent = e2e::widened(box.path("sent"));
+  c.wideCommandLine = L"\"" + e2e::widened(box.programPath()) + L"\" " + e2e::widened(LISTING) +
+                      L"/M \"" + sent + L"\\한국\" \"" + sent + L"\\ü¥.txt\"";
+}
+
+// The program in a folder whose name the code page lacks reads the INI
+// file beside it: without it the run would give no tab listing and no
+// digests.
+void iniFileBesideAnExactProgramPath(const e2e::Sandbox& box, Case& c) {
+  const std::vector<ExactFile> files = {{L"tool\\한국\\ü.txt", "umlaut", "?.txt"}};
+  ASSERT_NO_FATAL_FAILURE(makeExactFiles(box, c, files, "tool"));
+  const std::wstring ini = L"tool\\한국\\list.ini";
+  ASSERT_TRUE(writeExact(box, ini, "[Options]\r\nOutputTabText=1\r\nCommeredNumber=0\r\n"
+                                   "EncodeURL=0\r\nShowMD5=1\r\n"));
+  const std::wstring folder = e2e::widened(box.path("tool")) + L"\\한국";
+  const std::wstring program = folder + L"\\list.exe";
+  ASSERT_TRUE(CopyFileW(e2e::widened(box.programPath()).c_str(), program.c_str(), TRUE));
+  c.wideCommandLine = L"\"" + folder + L"\\list.exe\" \"" + folder + L"\\ü.txt\"";
 }
 
 // A folder holding two links to itself: the walk must not go through them.
@@ -497,9 +599,8 @@ void commandLineAtItsLimit(const e2e::Sandbox& box, Case& c) {
   ASSERT_GT(box.commandLine(c.arguments).size(), 32767u);
 }
 
-// While the window is up, status line 2 shows the walk's folders as long as
-// the ANSI interface makes them: its limit counts characters, so with
-// double-byte names (their trail bytes 0x5C) every path shown holds over
+// While the window is up, status line 2 shows the walk's folders, with
+// double-byte names (their trail bytes 0x5C): every path shown holds over
 // 360 bytes, more than line 1's buffer. An option of 1,000 bytes, more than
 // line 2's buffer, passed through line 2 on the way and is applied whole.
 void statusTextsLongerThanBuffers(const e2e::Sandbox& box, Case& c) {
@@ -519,14 +620,13 @@ void statusTextsLongerThanBuffers(const e2e::Sandbox& box, Case& c) {
   c.listed = {entry(shellTop.substr(name.size() + 1) + "/keep.txt", "keep", false)};
 
   const std::string chain = box.path(top + "\\chain");
-  const std::size_t limit = ansiPathLimit(box.folder());
   ASSERT_GT(chain.size(), 360u);
-  c.options.endWhen = [chain, limit](const e2e::WindowState& state) {
+  c.options.endWhen = [chain](const e2e::WindowState& state) {
     // Line 2 is cleared as the next stage begins, maybe before line 1 shows it.
     if (!state.visible || state.line1 != WALK_STAGE || state.line2.empty()) return false;
     // Only a whole chain path, from the first byte to the last, will do.
     const std::string& shown = state.line2;
-    bool whole = shown.compare(0, chain.size(), chain) == 0 && charactersOf(shown) <= limit;
+    bool whole = shown.compare(0, chain.size(), chain) == 0;
     for (std::size_t i = chain.size(); whole && i < shown.size(); i += 2) {
       whole = shown[i] == '\\' && (shown[i + 1] == 'a' || shown[i + 1] == 'b');
     }
@@ -548,6 +648,10 @@ const Row ROWS[] = {
     {"FolderRemovedDuringTheWalk", folderRemovedDuringWalk},
     {"EveryByteOfAnAnsiName", everyNameByte},
     {"PathsAtTheLimitAndATreeBeyondIt", pathsAtTheLimit},
+    {"TreePastFiveHundredCharacters", treePastFiveHundredCharacters},
+    {"NamesTheCodePageLacks", namesTheCodePageLacks},
+    {"ExactPathsOnTheCommandLine", exactPathsOnTheCommandLine},
+    {"IniFileBesideAnExactProgramPath", iniFileBesideAnExactProgramPath},
     {"TwoSelfLinksInAFolderArgument", selfLinksInAFolderArgument},
     {"TwoSelfLinksUnderAPattern", selfLinksUnderAPattern},
     {"LinkToAFolderAbove", linkToAFolderAbove},
@@ -584,7 +688,8 @@ TEST_P(FaultMatrix, NothingIsLost) {
   GetParam().make(box_, c);
   if (HasFatalFailure() || IsSkipped()) return;
 
-  const e2e::Outcome out = box_.run(c.arguments, c.options);
+  const e2e::Outcome out = c.wideCommandLine.empty() ? box_.run(c.arguments, c.options)
+                                                     : e2e::launchWide(c.wideCommandLine, c.options);
   ASSERT_TRUE(out.started) << out.summary();
   ASSERT_FALSE(out.timedOut) << out.summary();
   ASSERT_FALSE(out.endedByTest) << out.summary();

@@ -1,7 +1,9 @@
 // Runs quorvane.exe the way a shell does and writes down what it left, for
 // the run script: show_run <program> <command-line file> <output folder>.
-// The command-line file holds the exact command line (Shift_JIS bytes). The
-// output folder receives clipboard.txt, messages.txt and exit_code.txt.
+// The command-line file holds the exact command line in UTF-16 (little
+// endian, no byte-order mark), which the program gets as Explorer's Send To
+// gives it. The output folder receives clipboard.txt, messages.txt and
+// exit_code.txt.
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,10 +27,15 @@ int main(int argc, char** argv) {
   if (argc != 4) return 2;
   const std::string folder = argv[3];
 
+  const std::string line = readFile(argv[2]);
+  std::wstring commandLine(line.size() / 2, L'\0');
+  for (std::size_t i = 0; i < commandLine.size(); ++i) {
+    commandLine[i] = static_cast<wchar_t>(static_cast<unsigned char>(line[2 * i]) |
+                                          static_cast<unsigned char>(line[2 * i + 1]) << 8);
+  }
   e2e::LaunchOptions options;
-  options.application = argv[1];
   options.timeoutMs = 600000;
-  const e2e::Outcome outcome = e2e::launch(readFile(argv[2]), options);
+  const e2e::Outcome outcome = e2e::launchWide(commandLine, options);
   if (!outcome.started) return 3;
 
   writeFile(folder + "\\clipboard.txt", outcome.sentinelKept ? std::string() : outcome.clipboard);
