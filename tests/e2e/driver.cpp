@@ -968,10 +968,6 @@ Outcome Sandbox::run(const std::string& arguments, LaunchOptions options) const 
   return runExact(commandLine(arguments), std::move(options));
 }
 
-Outcome Sandbox::runWide(const std::wstring& arguments, LaunchOptions options) const {
-  return launchWide(L"\"" + widened(programPath_) + L"\" " + arguments, options);
-}
-
 Outcome Sandbox::runExact(const std::string& commandLine, LaunchOptions options) const {
   if (options.application.empty()) options.application = programPath_;
   return e2e::launch(commandLine, options);

@@ -227,9 +227,7 @@ class Sandbox {
   Outcome run(const std::string& arguments, LaunchOptions options = {}) const;
   // Runs this copy of the program with an exact command line.
   Outcome runExact(const std::string& commandLine, LaunchOptions options = {}) const;
-  // Runs with a UTF-16 command line: the quoted program path, a blank, the
-  // arguments.
-  Outcome runWide(const std::wstring& arguments, LaunchOptions options = {}) const;
+
 
  private:
   bool ok_ = false;
