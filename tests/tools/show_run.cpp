@@ -1,5 +1,6 @@
 // Runs quorvane.exe the way a shell does and writes down what it left, for
-// the run script: show_run <program> <command-line file> <output folder>.
+// the run script: show_run <program> <command-line file> <output folder>
+// (the command line's first token names the program that is started).
 // The command-line file holds the exact command line in UTF-16 (little
 // endian, no byte-order mark), which the program gets as Explorer's Send To
 // gives it. The output folder receives clipboard.txt, messages.txt and
