@@ -45,9 +45,9 @@ class ExactPath {
 
 struct _WIN32_FIND_DATAW;  // the directory-search record, kept out of this header
 
-// The two lengths stand side by side and the exact path beside the local
-// one, so the record is no larger than it was before it had one: a run
-// over a million files holds a million of them.
+// The exact path sits beside the local one and the two lengths side by
+// side, filling what was padding: the record keeps its size, and a run over
+// a million files holds a million of them.
 struct FileEntry {
   std::string localPath;              // directory path + name as found; opened for the digest
   ExactPath exactPath;                // what opens the file when localPath cannot
