@@ -7,6 +7,12 @@
 
 namespace {
 
+// The walk nests one call per folder level, each holding its search record
+// (under 2 KB). The longest path the file system takes (32,767 units) nests
+// at most 16,383 folders; the worker's stack is reserved for that deepest
+// walk, and only what a run uses of it is committed.
+constexpr SIZE_T WORKER_STACK_BYTES = SIZE_T{16384} * 2048;
+
 const char* const TEXT_COPYING = "結果をクリップボードにコピー中";
 const char* const TEXT_DONE = "完了";
 const char* const TEXT_CLIPBOARD_FAILED =
@@ -69,7 +75,8 @@ Job::Job(HINSTANCE instanceHandle, const char* commandLine)
 std::int32_t Job::run() {
   if (!createWindow(appInstance)) return EXIT_WINDOW_FAILED;
 
-  HANDLE worker = CreateThread(nullptr, 0, workerEntry, this, 0, nullptr);
+  HANDLE worker = CreateThread(nullptr, WORKER_STACK_BYTES, workerEntry, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (worker == nullptr) return EXIT_THREAD_FAILED;
 
   if (WaitForSingleObject(worker, SHOW_DELAY_MS) == WAIT_TIMEOUT) {
