@@ -250,6 +250,52 @@ void deletedBeforeDigest(const e2e::Sandbox& box, Case& c) {
               entry("ok.txt", "fine")};
 }
 
+// One reader serves the whole digest pass: a few hundred files of sizes
+// around the chunk size, three of them locked at different places in the
+// order (the first file, one midway, the last). Each locked file gets its
+// box, in the order the files are taken, and no digits; no chunk, end or
+// failure of one file reaches another.
+void manyFilesThreeLocked(const e2e::Sandbox& box, Case& c) {
+  const std::size_t SIZES[] = {0, 1, 131071, 131072, 131073, 300007, 4096, 65536};
+  constexpr std::size_t FILES = 300;
+  std::vector<std::string> contents;
+  for (std::size_t i = 0; i < FILES; ++i) {
+    std::string bytes(SIZES[i % 8], '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      bytes[k] = static_cast<char>(k * 31 + (k >> 8) + i * 7);
+    }
+    char name[16];
+    wsprintfA(name, "f%03u.bin", static_cast<unsigned>(i));
+    ASSERT_TRUE(box.writeFile(std::string("many\\") + name, bytes));
+    contents.push_back(bytes);
+  }
+  // The order the walk takes them in is the folder's own.
+  std::vector<std::string> order;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(box.path("many\\*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    if (found.cFileName[0] != '.') order.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  ASSERT_EQ(order.size(), FILES);
+
+  std::vector<std::string> locked = {order[0], order[FILES / 2], order[FILES - 1]};
+  for (const std::string& name : locked) {
+    auto held = std::make_shared<HeldFile>(box.path("many\\" + name));
+    ASSERT_NE(held->handle, INVALID_HANDLE_VALUE);
+    c.keep.push_back(held);
+    c.messages.push_back(openFailure(box.path("many\\" + name)));
+  }
+  c.arguments = std::string(LISTING) + "/M " + e2e::quoted(box.path("many"));
+  for (std::size_t i = 0; i < FILES; ++i) {
+    char name[16];
+    wsprintfA(name, "f%03u.bin", static_cast<unsigned>(i));
+    const bool readable = std::find(locked.begin(), locked.end(), name) == locked.end();
+    c.listed.push_back(entry(std::string("many/") + name, contents[i], readable));
+  }
+}
+
 // A tree whose walk outlasts any test: every level of "chain" holds two
 // links to the next one, so the walk meets 2^levels folders. None leads
 // back up, so every one of them is walked. Made in folder `top` (one or
@@ -645,6 +691,7 @@ struct Row {
 const Row ROWS[] = {
     {"FileLockedForWritingDuringTheDigest", lockedDuringDigest},
     {"FileDeletedBetweenWalkAndDigest", deletedBeforeDigest},
+    {"ManyFilesThreeLockedInOneDigestPass", manyFilesThreeLocked},
     {"FolderRemovedDuringTheWalk", folderRemovedDuringWalk},
     {"EveryByteOfAnAnsiName", everyNameByte},
     {"PathsAtTheLimitAndATreeBeyondIt", pathsAtTheLimit},
