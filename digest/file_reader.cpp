@@ -22,6 +22,12 @@ const char* const TEXT_READ_FAILED = "\" の読み込みに失敗しました。
 // dead network drive) outlasts this, and it is not worth hanging the run.
 constexpr DWORD STOP_WAIT_MS = 500;
 
+std::int64_t ticksNow() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
 // The reader thread's buffer, from the process heap.
 class HeapBuffer {
  public:
@@ -88,6 +94,7 @@ struct FileReader::Channel {
                                            // or 0 bytes at the end of the file
   OwnedHandle file;                        // the file being read; none between files
   std::uint32_t dataLength = 0;            // bytes of the chunk in buffer; 0 at the end
+  std::int64_t readTicks = 0;              // how long the read of that chunk took
   std::atomic<bool> readFailed{false};     // ReadFile failed; this file's stream ended early
   std::atomic<bool> stopRequested{false};  // the consumer is gone; leave
   std::atomic<bool> left{false};           // the thread has left its loop
@@ -109,11 +116,13 @@ DWORD WINAPI readerThread(LPVOID parameter) {
     if (channel.stopRequested.load()) break;
 
     DWORD delivered = 0;
+    const std::int64_t start = ticksNow();
     if (!ReadFile(channel.file.get(), channel.buffer.get(), channel.chunkSize, &delivered,
                   nullptr)) {
       channel.readFailed.store(true);
       delivered = 0;
     }
+    channel.readTicks = ticksNow() - start;
     channel.dataLength = delivered;
     channel.data.post();
   }
@@ -131,6 +140,12 @@ DWORD WINAPI readerThread(LPVOID parameter) {
 constexpr SIZE_T READER_STACK_BYTES = 64 * 1024;
 
 }  // namespace
+
+FileReader::FileReader(std::uint32_t readAheadMicroseconds) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  readAheadTicks_ = frequency.QuadPart * readAheadMicroseconds / 1000000;
+}
 
 void FileReader::fail(const std::string& message) {
   MessageBoxA(nullptr, message.c_str(), caption_.c_str(), MB_ICONERROR);
@@ -200,23 +215,28 @@ std::uint32_t FileReader::read(void* destination) {
 
   std::uint32_t length = 0;
   bool readFailed = false;
+  std::int64_t readTicks = 0;
   if (aheadPending_) {
     aheadPending_ = false;
     inStep_ = channel.data.wait();
     length = inStep_ ? channel.dataLength : 0;
     readFailed = !inStep_ || channel.readFailed.load();
+    readTicks = channel.readTicks;
     if (length != 0) std::memcpy(destination, channel.buffer.get(), length);
   } else {
-    // Nothing to hash while this chunk is read (the first one, or the one
-    // after a short read), so it is read here: a file that fits in one
-    // chunk costs no hand-over at all.
+    // The first chunk of a file, and any chunk after one that was quick to
+    // read, is read here: there is nothing to hash meanwhile, or reading is
+    // cheaper than a hand-over. So a small file or a cached one costs none.
     DWORD delivered = 0;
+    const std::int64_t start = ticksNow();
     readFailed = !ReadFile(channel.file.get(), destination, channel.chunkSize, &delivered, nullptr);
+    readTicks = ticksNow() - start;
     length = readFailed ? 0 : delivered;
   }
-  // A whole chunk: the file may go on, and the thread reads on while the
-  // consumer works on this one. It may overwrite its buffer from here on.
-  if (length == channel.chunkSize) {
+  // A whole chunk that was slow to come: the file may go on, and the thread
+  // reads on while the consumer works on this one. It may overwrite its
+  // buffer from here on.
+  if (length == channel.chunkSize && readTicks >= readAheadTicks_) {
     aheadPending_ = true;
     channel.request.post();
   }

@@ -1,10 +1,10 @@
-// Reads files sequentially in fixed-size chunks on a thread of its own, so
-// that reading chunk k+1 overlaps with the consumer's work on chunk k. One
-// reader serves a whole pass over many files, one after another: its
-// thread, events and buffer are made once, and per file only the file is
-// opened and closed. Two hand-overs pass the reader thread's buffer back
-// and forth; each chunk is copied into the consumer's buffer when the
-// consumer takes it.
+// Reads files sequentially in fixed-size chunks, with a thread of its own
+// that reads chunk k+1 while the consumer works on chunk k whenever reading
+// is slow enough for that to pay. One reader serves a whole pass over many
+// files, one after another: its thread, events and buffer are made once,
+// and per file only the file is opened and closed. Two hand-overs pass the
+// reader thread's buffer back and forth; each chunk it reads is copied into
+// the consumer's buffer when the consumer takes it.
 //
 // Failures are reported in message boxes with no owner window, the caption
 // given to open and the error icon; they do not touch the cancel flag, so
@@ -39,9 +39,19 @@ class OwnedHandle {
   HANDLE handle_ = nullptr;
 };
 
+// A read that takes this long is worth overlapping with the hashing of the
+// chunk before it. A quicker one (the file is in the cache) costs less than
+// handing it to the thread and back: a few tens of microseconds on Windows,
+// up to a hundred and more under Wine, where each wake-up is a round trip
+// to its server.
+constexpr std::uint32_t READ_AHEAD_AFTER_US = 100;
+
 class FileReader {
  public:
-  FileReader() = default;
+  // Whole chunks that took at least readAheadMicroseconds to read are
+  // followed by reading ahead on the thread; 0 reads ahead after every
+  // whole chunk.
+  explicit FileReader(std::uint32_t readAheadMicroseconds = READ_AHEAD_AFTER_US);
   // Ends the reader thread, also mid-file (a cancelled run unwinds through
   // here); see end.
   ~FileReader() { end(); }
@@ -61,11 +71,11 @@ class FileReader {
             const char* caption);
 
   // Gives the next chunk, copied into destination (at least chunkSize
-  // bytes). A chunk that follows a whole one was read by the thread while
-  // the consumer worked on that one; any other is read at once. 0 means the
-  // stream has ended, at the end of the file or by a failure; every later
-  // call returns 0 at once. A read that failed part-way is reported in one
-  // message box by the call that returns 0.
+  // bytes). A chunk that follows a whole one that was slow to read was read
+  // by the thread while the consumer worked on that one; any other is read
+  // at once. 0 means the stream has ended, at the end of the file or by a
+  // failure; every later call returns 0 at once. A read that failed part-way
+  // is reported in one message box by the call that returns 0.
   std::uint32_t read(void* destination);
 
   // Closes the current file; the thread stays for the next one. A file left
@@ -95,6 +105,7 @@ class FileReader {
   std::wstring exactPath_;            // the code page's reading of path, reused file to file
   bool reading_ = false;              // a file is open and the thread works on it
   bool ended_ = true;                 // read has returned 0, or no file is open
+  std::int64_t readAheadTicks_ = 0;   // performance-counter ticks of a slow read
   bool aheadPending_ = false;         // the thread reads the next chunk of this file
   bool inStep_ = true;                // every hand-over so far was made
   bool failed_ = false;               // the stream ended by a failure

@@ -180,13 +180,16 @@ start_session() {  # w8 | w10
   fi
   session=$1
   note "session $1 up, wineserver pid $server"
+  local command
+  session_command "$tools/keeper-$arch.exe"
+  "${command[@]}" >/dev/null 2>&1 </dev/null &
   settle_session
 }
 
 # A new prefix goes on setting itself up in the background for a while, and
-# the first program after an idle spell starts the session's services again:
-# neither is the program's cost. Runs it on a one-line file until two runs
-# in a row take under a second.
+# the session's services start with its first programs: neither is the
+# program's cost. Runs it on a one-line file until two runs in a row take
+# under a second.
 settle_session() {
   local quick=0 i
   for i in $(seq 20); do
@@ -489,7 +492,7 @@ if [ ${#arches[@]} -gt 0 ]; then
     >"$data/build.log" 2>&1 || { tail -n 30 "$data/build.log" >&2; exit 1; }
 fi
 for arch in "${arches[@]}"; do
-  for tool in tree_walk clip_size; do
+  for tool in tree_walk clip_size keeper; do
     compile "$tools/$tool-$arch.exe" "$bench/$tool.cpp" "$arch-w64-mingw32-g++-posix" -O2 -static
   done
   # Built anew each time: it shares the program's MD5 code.

@@ -16,8 +16,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -257,19 +259,17 @@ void deletedBeforeDigest(const e2e::Sandbox& box, Case& c) {
 // failure of one file reaches another.
 void manyFilesThreeLocked(const e2e::Sandbox& box, Case& c) {
   const std::size_t SIZES[] = {0, 1, 131071, 131072, 131073, 300007, 4096, 65536};
-  constexpr std::size_t FILES = 300;
-  std::vector<std::string> contents;
-  for (std::size_t i = 0; i < FILES; ++i) {
+  std::map<std::string, std::string> files;  // name, bytes
+  for (std::size_t i = 0; i < 300; ++i) {
     std::string bytes(SIZES[i % 8], '\0');
     for (std::size_t k = 0; k < bytes.size(); ++k) {
-      bytes[k] = static_cast<char>(k * 31 + (k >> 8) + i * 7);
+      bytes[k] = static_cast<char>(k * 31 + (k >> 8) + i);
     }
-    char name[16];
-    wsprintfA(name, "f%03u.bin", static_cast<unsigned>(i));
-    ASSERT_TRUE(box.writeFile(std::string("many\\") + name, bytes));
-    contents.push_back(bytes);
+    const std::string name = "f" + std::to_string(i) + ".bin";
+    ASSERT_TRUE(box.writeFile("many\\" + name, bytes));
+    files[name] = bytes;
   }
-  // The order the walk takes them in is the folder's own.
+  // The walk takes the files in the folder's own order.
   std::vector<std::string> order;
   WIN32_FIND_DATAA found;
   const HANDLE search = FindFirstFileA(box.path("many\\*").c_str(), &found);
@@ -278,21 +278,16 @@ void manyFilesThreeLocked(const e2e::Sandbox& box, Case& c) {
     if (found.cFileName[0] != '.') order.push_back(found.cFileName);
   } while (FindNextFileA(search, &found));
   FindClose(search);
-  ASSERT_EQ(order.size(), FILES);
-
-  std::vector<std::string> locked = {order[0], order[FILES / 2], order[FILES - 1]};
-  for (const std::string& name : locked) {
-    auto held = std::make_shared<HeldFile>(box.path("many\\" + name));
-    ASSERT_NE(held->handle, INVALID_HANDLE_VALUE);
-    c.keep.push_back(held);
+  ASSERT_EQ(order.size(), files.size());
+  const std::set<std::string> locked = {order.front(), order[order.size() / 2], order.back()};
+  for (const std::string& name : order) {
+    if (locked.count(name) == 0) continue;
+    c.keep.push_back(std::make_shared<HeldFile>(box.path("many\\" + name)));
     c.messages.push_back(openFailure(box.path("many\\" + name)));
   }
   c.arguments = std::string(LISTING) + "/M " + e2e::quoted(box.path("many"));
-  for (std::size_t i = 0; i < FILES; ++i) {
-    char name[16];
-    wsprintfA(name, "f%03u.bin", static_cast<unsigned>(i));
-    const bool readable = std::find(locked.begin(), locked.end(), name) == locked.end();
-    c.listed.push_back(entry(std::string("many/") + name, contents[i], readable));
+  for (const auto& file : files) {
+    c.listed.push_back(entry("many/" + file.first, file.second, locked.count(file.first) == 0));
   }
 }
 
