@@ -78,11 +78,10 @@ class Handover {
 // FileReader (see end) keeps its events, file and buffer valid until it
 // ends, and the last owner releases them.
 //
-// Per file the hand-overs alternate strictly: each request the consumer
-// posts is answered by one post of data, a chunk or, at the end of the file
-// or on a failed read, a length of 0. So at the end of each file both
-// counts are back at zero and the thread waits for the next file's first
-// request; only the consumer touches file and readFailed meanwhile.
+// The hand-overs alternate strictly: each request the consumer posts (to
+// read ahead) is answered by one post of data, a chunk or, at the end of
+// the file or on a failed read, a length of 0. In between the thread waits
+// for the next request, and only the consumer touches file and readFailed.
 struct FileReader::Channel {
   explicit Channel(std::uint32_t size) : chunkSize(size), buffer(SIZE_T{size} + 1) {}
 
