@@ -373,28 +373,39 @@ class ClipboardAgent {
   std::atomic<std::uint64_t> releasedAt_{0};
 };
 
-// The CF_TEXT bytes on the clipboard, up to the first NUL.
-bool readClipboardText(std::string& text) {
-  text.clear();
+// What the run left on the clipboard, as other programs read it: its formats,
+// the CF_TEXT bytes up to the first NUL, the Unicode text and the locale.
+void readClipboard(Outcome& out) {
   bool opened = false;
   for (int tries = 0; tries < CLIPBOARD_TRIES && !(opened = OpenClipboard(nullptr)); ++tries) {
     Sleep(10);
   }
-  if (!opened) return false;
-  bool found = false;
+  if (!opened) return;
+  for (UINT format = 0; (format = EnumClipboardFormats(format)) != 0;) {
+    out.clipboardFormats.push_back(format);
+  }
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-      const SIZE_T size = GlobalSize(data);
-      const void* end = std::memchr(bytes, 0, size);
-      text.assign(bytes, end != nullptr ? static_cast<const char*>(end) - bytes
-                                        : static_cast<std::ptrdiff_t>(size));
+      out.clipboard.assign(bytes, strnlen(bytes, GlobalSize(data)));
       GlobalUnlock(data);
-      found = true;
+      out.clipboardHasText = true;
+    }
+  }
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+      out.clipboardUnicode.assign(units, wcsnlen(units, GlobalSize(data) / sizeof(wchar_t)));
+      GlobalUnlock(data);
+    }
+  }
+  if (HANDLE data = GetClipboardData(CF_LOCALE)) {
+    if (const auto* locale = static_cast<const LCID*>(GlobalLock(data))) {
+      out.clipboardLocale = *locale;
+      GlobalUnlock(data);
     }
   }
   CloseClipboard();
-  return found;
 }
+
 
 std::string makeSentinel() {
   static std::atomic<unsigned> counter{0};
@@ -559,6 +570,8 @@ class Watch : public RunControl {
       seen.whenShown = state;
       seen.rect = shot.rect;
       seen.clientOrigin = shot.clientOrigin;
+      std::copy(std::begin(shot.controls), std::end(shot.controls), seen.controls);
+      seen.fontHeight = shot.fontHeight;
       if (options_.cancelAfterShownMs == 0) pressCancel();
       if (options_.whenShown) options_.whenShown(*this);
     }
@@ -861,7 +874,7 @@ Outcome launchLine(const std::string* ansiLine, const std::wstring* wideLine,
     out.clipboardReleasedMs = static_cast<std::int64_t>(agent.releasedAt()) -
                               static_cast<std::int64_t>(start);
   }
-  out.clipboardHasText = readClipboardText(out.clipboard);
+  readClipboard(out);
   out.sentinelKept = out.clipboardHasText && out.clipboard == out.sentinel;
   if (std::getenv("QV_E2E_VERBOSE") != nullptr) std::printf("%s", out.summary().c_str());
   return out;
@@ -875,6 +888,30 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
 
 Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options) {
   return launchLine(nullptr, &commandLine, options);
+}
+
+ScreenDpi::ScreenDpi(DWORD dpi) {
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+    key_ = nullptr;
+    return;
+  }
+  DWORD size = sizeof old_;
+  hadOld_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_),
+                             &size) == ERROR_SUCCESS;
+  ok_ = RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof dpi) == ERROR_SUCCESS;
+}
+
+ScreenDpi::~ScreenDpi() {
+  if (key_ == nullptr) return;
+  if (hadOld_) {
+    RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
+                   sizeof old_);
+  } else {
+    RegDeleteValueA(key_, "LogPixels");
+  }
+  RegCloseKey(key_);
 }
 
 Sandbox::Sandbox(const std::string& programName) : programName_(programName) {
