@@ -51,7 +51,8 @@ wine_env_start() {
     touch "$stamp"
   fi
   if [ -n "$scaled" ]; then
-    "$WINE64" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >>"$dir/wineboot.log" 2>&1 </dev/null
+    "$WINE64" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
+      >>"$dir/wineboot.log" 2>&1 </dev/null
   fi
 }
 

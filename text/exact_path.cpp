@@ -158,7 +158,8 @@ std::size_t unicodeForm(const char* text, std::size_t bytes, const StandIns& sta
   const auto read = [&](std::size_t to) {
     if (to <= from) return true;
     if (to - from > INT_MAX) return false;
-    const std::size_t room = units == nullptr ? 0 : std::min<std::size_t>(capacity - count, INT_MAX);
+    const std::size_t room =
+        units == nullptr ? 0 : std::min<std::size_t>(capacity - count, INT_MAX);
     const int written = MultiByteToWideChar(CP_ACP, 0, text + from, static_cast<int>(to - from),
                                             units == nullptr ? nullptr : units + count,
                                             static_cast<int>(room));

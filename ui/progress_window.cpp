@@ -109,7 +109,9 @@ void rescale(HWND window, UINT dpi, const RECT& suggested) {
     if (controls[i] == nullptr) continue;
     MoveWindow(controls[i], places[i].x, places[i].y, places[i].width, places[i].height, TRUE);
     if (font == nullptr || i == 2) continue;  // the bar keeps its own font
-    if (oldFont == nullptr) oldFont = reinterpret_cast<HFONT>(SendMessageA(controls[i], WM_GETFONT, 0, 0));
+    if (oldFont == nullptr) {
+      oldFont = reinterpret_cast<HFONT>(SendMessageA(controls[i], WM_GETFONT, 0, 0));
+    }
     SendMessageA(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   if (oldFont != nullptr) DeleteObject(oldFont);
@@ -213,7 +215,8 @@ bool ProgressWindow::createWindow(HINSTANCE appInstance) {
   placeControls(clientWidthOf(mainWindow), dpi, places);
   const auto create = [this, &places](int index, const char* className, const char* text, int id) {
     const ControlPlace& at = places[index];
-    return createControl(mainWindow, instance, className, text, at.x, at.y, at.width, at.height, id);
+    return createControl(mainWindow, instance, className, text, at.x, at.y, at.width, at.height,
+                         id);
   };
   statusLine1 = create(0, "STATIC", "", IDC_STATUS_LINE1);
   statusLine2 = create(1, "STATIC", "", IDC_STATUS_LINE2);

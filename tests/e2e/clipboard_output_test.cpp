@@ -51,44 +51,31 @@ TEST(ClipboardOutput, HeldForTheWholeRunFailsWithAnOwnedErrorBox) {
   EXPECT_TRUE(out.sentinelKept) << out.summary();
 }
 
-// A file named with characters the code page lacks, which the sandbox's
-// clean-up, going by ANSI names, cannot remove.
+// An empty file named with characters the code page lacks, which the
+// sandbox's clean-up, going by ANSI names, cannot remove.
 struct ExactFile {
-  ExactFile(const e2e::Sandbox& box, const std::wstring& name)
-      : path(e2e::widened(box.path("E")) + L"\\" + name) {
+  ExactFile(const e2e::Sandbox& box, const wchar_t* name)
+      : path(e2e::widened(box.path("E\\")) + name) {
     CreateDirectoryW(e2e::widened(box.path("E")).c_str(), nullptr);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    made = file != INVALID_HANDLE_VALUE && WriteFile(file, "x", 1, &written, nullptr);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    made = file != INVALID_HANDLE_VALUE && CloseHandle(file);
   }
   ~ExactFile() { DeleteFileW(path.c_str()); }
   std::wstring path;
-  bool made = false;
+  bool made;
 };
 
-UINT ansiCodePageOf(LCID locale) {
-  DWORD codePage = 0;
-  GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                 reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR));
-  return codePage;
-}
-
-// Run by CTest with an English user language on code page 932 (English
-// Windows set up to run Japanese programs; QV_USER_LOCALE, see
-// scripts/wine-run.sh), for this test and the programs it starts. Left to
-// the system, the text's locale would be the user's, and a program that
-// pastes Unicode would read Shift_JIS as code page 1252. The text's locale
-// is the program's code page, and a list with names the code page lacks
-// carries its own Unicode text with the real characters (the URL head's
-// "?" and the blanks as in the text, /S lower-casing only A-Z).
-// CF_UNICODETEXT listed before CF_OEMTEXT was put by the program; after
-// it, the system makes it from the text.
+// CTest runs this test with an English user language on code page 932
+// (QV_USER_LOCALE, see scripts/wine-run.sh), as are the programs it starts.
+// The text's locale must name the program's code page, or Unicode readers
+// get Shift_JIS read as code page 1252; names the code page lacks come in a
+// Unicode text of the program's own (listed before the CF_OEMTEXT the
+// system makes), with the URL head's "?" and the blanks as in the text.
 TEST(ClipboardOutput, UnicodeReadersGetTheListAsMade) {
   ASSERT_EQ(PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultLCID())), LANG_ENGLISH);
   ASSERT_EQ(GetACP(), 932u);
   e2e::Sandbox box;
-  ASSERT_TRUE(box.writeFile("S\\アイ.txt", "x"));
+  ASSERT_TRUE(box.writeFile("S\\アイ.txt", ""));
   const ExactFile korean(box, L"한국.txt");
   const ExactFile umlaut(box, L"ü.txt");
   ASSERT_TRUE(korean.made && umlaut.made);
@@ -99,17 +86,20 @@ TEST(ClipboardOutput, UnicodeReadersGetTheListAsMade) {
   } cases[] = {
       {"/e /W " + e2e::quoted(box.path("S")),
        {CF_TEXT, CF_LOCALE, CF_OEMTEXT, CF_UNICODETEXT},
-       L"http://www.example.com/files/S/アイ.txt （1 bytes）\r\n"},
+       L"http://www.example.com/files/S/アイ.txt （0 bytes）\r\n"},
       {"/e /S \"/U:http://h.jp/?f=\" " + e2e::quoted(box.path("E")),
        {CF_TEXT, CF_LOCALE, CF_UNICODETEXT, CF_OEMTEXT},
-       L"http://h.jp/?f=/e/ü.txt  (1 bytes)\r\nhttp://h.jp/?f=/e/한국.txt (1 bytes)\r\n"},
+       L"http://h.jp/?f=/e/ü.txt  (0 bytes)\r\nhttp://h.jp/?f=/e/한국.txt (0 bytes)\r\n"},
   };
   for (const auto& c : cases) {
     const e2e::Outcome out = box.run(c.arguments);
     ASSERT_TRUE(out.finished()) << out.summary();
     EXPECT_EQ(out.exitCode, 0) << out.summary();
     EXPECT_EQ(out.clipboardFormats, c.formats) << out.summary();
-    EXPECT_EQ(ansiCodePageOf(out.clipboardLocale), 932u) << out.summary();
+    DWORD codePage = 0;
+    GetLocaleInfoW(out.clipboardLocale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR));
+    EXPECT_EQ(codePage, 932u) << out.summary();
     EXPECT_EQ(out.clipboardUnicode, c.unicode) << out.summary();
   }
 }

@@ -113,7 +113,9 @@ TEST(ProgressWindow, CancelDuringClipboardStageDoesNotStopIt) {
 // at 144 (150 %) its place, its controls and its font are half as large
 // again. Only programs started while the scaling is set see it.
 TEST(ProgressWindow, SizesFollowTheDisplayScaling) {
-  const auto corners = [](const RECT& r) { return std::array<LONG, 4>{r.left, r.top, r.right, r.bottom}; };
+  const auto corners = [](const RECT& r) {
+    return std::array<LONG, 4>{r.left, r.top, r.right, r.bottom};
+  };
   for (const int dpi : {96, 144}) {
     const auto s = [dpi](int pixels) { return static_cast<LONG>(MulDiv(pixels, dpi, 96)); };
     const auto place = [](LONG x, LONG y, LONG width, LONG height) {

@@ -19,7 +19,8 @@ TEST(Screenshot, HoldsTheWindowOnScreen) {
   const char* taken = std::getenv("QV_SCREENSHOT_TAKEN");
   if (ready == nullptr || taken == nullptr) GTEST_SKIP() << "run by scripts/screenshot.sh";
   std::optional<e2e::ScreenDpi> scaling;
-  if (const char* dpi = std::getenv("QV_SCREENSHOT_DPI")) scaling.emplace(std::strtoul(dpi, nullptr, 10));
+  const char* dpi = std::getenv("QV_SCREENSHOT_DPI");
+  if (dpi != nullptr) scaling.emplace(std::strtoul(dpi, nullptr, 10));
 
   e2e::Sandbox box;
   ASSERT_TRUE(box.writeFileOfSize("資料\\大きなファイル.bin", 8ull << 30));
