@@ -8,6 +8,9 @@
 #                         wineserver inside the chroot, code page 932, Tokyo time
 #   wine10_exec CMD ...   runs CMD inside the chroot, in the started session
 #   wine10_stop           stops what wine10_start started, by process id
+#   wine10_kernel_runs_32bit_code
+#                         true when this machine's kernel lets a 64-bit
+#                         process enter 32-bit code, as the new WoW64 must
 # wine10_start exports what wine10_exec needs, so a child process (CTest's
 # emulator, scripts/wine10-run.sh) can source this file and use the session.
 #
@@ -152,6 +155,25 @@ _qv_w10_english() {  # ROOT
   [ -d "$1/usr/lib/locale/en_US.utf8" ] && return 0
   _qv_w10_run "$1" / "" PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C -- \
     localedef --no-archive -i en_US -f UTF-8 en_US.UTF-8
+}
+
+# Wine's new WoW64 sets up each 32-bit thread through the kernel's 32-bit
+# entry (int 0x80), and then runs 32-bit code. Some virtual machines run
+# 64-bit user code only: there the entry faults, every 32-bit program dies
+# at start, and no chroot would help. A child process tries the entry once.
+wine10_kernel_runs_32bit_code() {
+  local probe='
+import ctypes, mmap, os, sys
+# mov eax, 20 (getpid); int 0x80; ret
+code = bytes([0xB8, 0x14, 0, 0, 0, 0xCD, 0x80, 0xC3])
+page = mmap.mmap(-1, mmap.PAGESIZE, prot=mmap.PROT_READ | mmap.PROT_WRITE | mmap.PROT_EXEC)
+page.write(code)
+entry = ctypes.CFUNCTYPE(ctypes.c_int)(ctypes.addressof(ctypes.c_char.from_buffer(page)))
+sys.exit(0 if entry() == os.getpid() else 1)
+'
+  # Through a shell of its own, whose report of the faulting child goes
+  # nowhere either.
+  sh -c 'python3 -c "$1"' probe "$probe" >/dev/null 2>&1
 }
 
 wine10_chroot_ensure() {
