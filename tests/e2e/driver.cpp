@@ -638,14 +638,11 @@ class Watch : public RunControl {
   std::set<HWND> answered_;
 };
 
-// Shift_JIS to UTF-8, with control characters made visible.
-std::string readable(const std::string& text) {
+// UTF-16 to UTF-8, with control characters made visible.
+std::string readable(const std::wstring& utf16) {
   std::string shown;
-  if (!text.empty()) {
-    const int wide = MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
-    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), &utf16[0], wide);
+  if (!utf16.empty()) {
+    const int wide = static_cast<int>(utf16.size());
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr,
                                           nullptr);
     shown.assign(static_cast<std::size_t>(bytes), '\0');
@@ -659,6 +656,15 @@ std::string readable(const std::string& text) {
     else escaped += c;
   }
   return escaped + "\"";
+}
+
+// Shift_JIS to UTF-8, with control characters made visible.
+std::string readable(const std::string& text) {
+  const int size = static_cast<int>(text.size());
+  std::wstring utf16(static_cast<std::size_t>(size), L'\0');
+  utf16.resize(static_cast<std::size_t>(
+      size == 0 ? 0 : MultiByteToWideChar(932, 0, text.data(), size, &utf16[0], size)));
+  return readable(utf16);
 }
 
 std::string num(long long value) { return std::to_string(value); }
@@ -739,7 +745,11 @@ std::string Outcome::summary() const {
   text += clipboardHasText ? readable(clipboard) : std::string("(no text)");
   if (sentinelKept) text += " (the sentinel)";
   if (clipboardReleasedMs != NEVER) text += ", held until " + num(clipboardReleasedMs) + " ms";
-  text += "\n";
+  text += "\nformats:";
+  for (UINT format : clipboardFormats) text += " " + num(format);
+  char locale[16];
+  std::snprintf(locale, sizeof locale, "0x%04lx", static_cast<unsigned long>(clipboardLocale));
+  text += std::string(", locale ") + locale + ", Unicode text " + readable(clipboardUnicode) + "\n";
   for (const MessageBoxSeen& box : messages) {
     text += "box at " + num(box.shownMs) + " ms, answered at " + num(box.answeredMs) +
             " ms, icon " + iconName(box.icon);
