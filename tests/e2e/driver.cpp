@@ -900,28 +900,22 @@ Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options
   return launchLine(nullptr, &commandLine, options);
 }
 
+constexpr const char* DESKTOP_KEY = "Control Panel\\Desktop";
+
 ScreenDpi::ScreenDpi(DWORD dpi) {
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-    key_ = nullptr;
-    return;
-  }
   DWORD size = sizeof old_;
-  hadOld_ = RegQueryValueExA(key_, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_),
-                             &size) == ERROR_SUCCESS;
-  ok_ = RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                       sizeof dpi) == ERROR_SUCCESS;
+  hadOld_ = RegGetValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", RRF_RT_REG_DWORD, nullptr,
+                         &old_, &size) == ERROR_SUCCESS;
+  ok_ = RegSetKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", REG_DWORD, &dpi,
+                        sizeof dpi) == ERROR_SUCCESS;
 }
 
 ScreenDpi::~ScreenDpi() {
-  if (key_ == nullptr) return;
   if (hadOld_) {
-    RegSetValueExA(key_, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
-                   sizeof old_);
+    RegSetKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", REG_DWORD, &old_, sizeof old_);
   } else {
-    RegDeleteValueA(key_, "LogPixels");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels");
   }
-  RegCloseKey(key_);
 }
 
 Sandbox::Sandbox(const std::string& programName) : programName_(programName) {

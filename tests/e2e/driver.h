@@ -211,7 +211,6 @@ class ScreenDpi {
   bool ok() const { return ok_; }
 
  private:
-  HKEY key_ = nullptr;
   DWORD old_ = 0;
   bool hadOld_ = false;
   bool ok_ = false;
