@@ -113,14 +113,8 @@ TEST(ProgressWindow, CancelDuringClipboardStageDoesNotStopIt) {
 // at 144 (150 %) its place, its controls and its font are half as large
 // again. Only programs started while the scaling is set see it.
 TEST(ProgressWindow, SizesFollowTheDisplayScaling) {
-  const auto corners = [](const RECT& r) {
-    return std::array<LONG, 4>{r.left, r.top, r.right, r.bottom};
-  };
   for (const int dpi : {96, 144}) {
     const auto s = [dpi](int pixels) { return static_cast<LONG>(MulDiv(pixels, dpi, 96)); };
-    const auto place = [](LONG x, LONG y, LONG width, LONG height) {
-      return std::array<LONG, 4>{x, y, x + width, y + height};
-    };
     const e2e::ScreenDpi scaling(static_cast<DWORD>(dpi));
     ASSERT_TRUE(scaling.ok());
     OneFileRun run;
@@ -135,10 +129,14 @@ TEST(ProgressWindow, SizesFollowTheDisplayScaling) {
     // The frame is as wide on the right as on the left.
     const LONG clientWidth = s(600) - 2 * (window.clientOrigin.x - window.rect.left);
     const LONG textWidth = clientWidth - s(100);
-    EXPECT_EQ(corners(window.controls[0]), place(s(6), s(6), textWidth, s(16))) << dpi;
-    EXPECT_EQ(corners(window.controls[1]), place(s(6), s(28), textWidth, s(16))) << dpi;
-    EXPECT_EQ(corners(window.controls[2]), place(s(6), s(50), textWidth, s(16))) << dpi;
-    EXPECT_EQ(corners(window.controls[3]), place(clientWidth - s(94), s(6), s(88), s(32))) << dpi;
+    const auto place = [&window](int i) {  // x, y, width, height of a control
+      const RECT& r = window.controls[i];
+      return std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    EXPECT_EQ(place(0), (std::array<LONG, 4>{s(6), s(6), textWidth, s(16)})) << dpi;
+    EXPECT_EQ(place(1), (std::array<LONG, 4>{s(6), s(28), textWidth, s(16)})) << dpi;
+    EXPECT_EQ(place(2), (std::array<LONG, 4>{s(6), s(50), textWidth, s(16)})) << dpi;
+    EXPECT_EQ(place(3), (std::array<LONG, 4>{clientWidth - s(94), s(6), s(88), s(32)})) << dpi;
     EXPECT_EQ(window.fontHeight, -s(14)) << dpi;
   }
 }

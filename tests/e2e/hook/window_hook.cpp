@@ -69,9 +69,7 @@ void look(HWND window, e2e::journal::Snapshot& shot) {
   }
   LOGFONTA font{};
   const auto handle = reinterpret_cast<HFONT>(SendMessageA(controls[0], WM_GETFONT, 0, 0));
-  if (handle != nullptr && GetObjectA(handle, sizeof font, &font) != 0) {
-    shot.fontHeight = font.lfHeight;
-  }
+  if (GetObjectA(handle, sizeof font, &font) != 0) shot.fontHeight = font.lfHeight;
   readText(window, shot.title);
   readText(GetDlgItem(window, ID_STATUS_LINE1), shot.line1);
   readText(GetDlgItem(window, ID_STATUS_LINE2), shot.line2);
