@@ -16,7 +16,8 @@ std::string Job::buildText(StandIns& standIns) {
   if (options.ShowMD5) {
     setStatus("ファイルの MD5 値の取得中", "");
     startProgress(static_cast<std::int64_t>(options.TotalSize));
-    for (FileEntry& entry : entries) digestEntry(entry, *this);
+    DigestPass pass(*this);
+    for (FileEntry& entry : entries) pass.digestEntry(entry);
   }
 
   setStatus("ファイル名の並べ替え中", "");

@@ -17,10 +17,16 @@ const char* const TEXT_FILE = "ファイル \"";
 const char* const TEXT_OPEN_FAILED = "\" のオープンに失敗しました。";
 const char* const TEXT_READ_FAILED = "\" の読み込みに失敗しました。";
 
-// How long close waits for the reader thread once told to stop. A thread
+// How long end waits for the reader thread once told to stop. A thread
 // waiting for a request ends at once; only one stuck in ReadFile (a slow or
 // dead network drive) outlasts this, and it is not worth hanging the run.
 constexpr DWORD STOP_WAIT_MS = 500;
+
+std::int64_t ticksNow() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
 
 // The reader thread's buffer, from the process heap.
 class HeapBuffer {
@@ -69,23 +75,28 @@ class Handover {
 }  // namespace
 
 // Lives as long as either side holds it: a reader thread that outlives its
-// FileReader (see close) keeps its events, file and buffer valid until it
-// ends, and the last owner releases them. The thread usually ends a little
-// after its consumer has moved on, so the releasing is its work, not the
-// consumer's.
+// FileReader (see end) keeps its events, file and buffer valid until it
+// ends, and the last owner releases them.
+//
+// The hand-overs alternate strictly: each request the consumer posts (to
+// read ahead) is answered by one post of data, a chunk or, at the end of
+// the file or on a failed read, a length of 0. In between the thread waits
+// for the next request, and only the consumer touches file and readFailed.
 struct FileReader::Channel {
   explicit Channel(std::uint32_t size) : chunkSize(size), buffer(SIZE_T{size} + 1) {}
 
   const std::uint32_t chunkSize;           // bytes asked for per read
   HeapBuffer buffer;                       // the reader thread's buffer, chunkSize + 1 bytes
-  OwnedHandle endEvent;                    // set by the thread when it stops; never cleared
+  OwnedHandle endEvent;                    // set by the thread when it leaves; never cleared
   Handover request;                        // posted when the thread may fill buffer again
   Handover data;                           // posted by the thread when buffer holds a chunk,
-                                           // and once more when it stops
-  OwnedHandle file;                        // the open file
+                                           // or 0 bytes at the end of the file
+  OwnedHandle file;                        // the file being read; none between files
   std::uint32_t dataLength = 0;            // bytes of the chunk in buffer; 0 at the end
+  std::int64_t readTicks = 0;              // how long the read of that chunk took
+  std::atomic<bool> readFailed{false};     // ReadFile failed; this file's stream ended early
   std::atomic<bool> stopRequested{false};  // the consumer is gone; leave
-  std::atomic<bool> readFailed{false};     // ReadFile failed; the stream ended early
+  std::atomic<bool> left{false};           // the thread has left its loop
 };
 
 namespace {
@@ -104,91 +115,134 @@ DWORD WINAPI readerThread(LPVOID parameter) {
     if (channel.stopRequested.load()) break;
 
     DWORD delivered = 0;
+    const std::int64_t start = ticksNow();
     if (!ReadFile(channel.file.get(), channel.buffer.get(), channel.chunkSize, &delivered,
                   nullptr)) {
       channel.readFailed.store(true);
-      break;
+      delivered = 0;
     }
-    if (delivered == 0) break;
+    channel.readTicks = ticksNow() - start;
     channel.dataLength = delivered;
     channel.data.post();
   }
 
   // The end is set before it is handed over, so a consumer that has seen
-  // the end never waits for it again.
+  // it never waits for it again.
   channel.dataLength = 0;
+  channel.left.store(true);
   SetEvent(channel.endEvent.get());
   channel.data.post();
   return 0;
 }
 
-// The reader thread needs little stack; reserving the default for every
-// file only makes each start dearer.
+// The reader thread needs little stack.
 constexpr SIZE_T READER_STACK_BYTES = 64 * 1024;
 
 }  // namespace
 
+FileReader::FileReader(std::uint32_t readAheadMicroseconds) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  readAheadTicks_ = frequency.QuadPart * readAheadMicroseconds / 1000000;
+}
+
 void FileReader::fail(const std::string& message) {
   MessageBoxA(nullptr, message.c_str(), caption_.c_str(), MB_ICONERROR);
-  close();
   ended_ = true;
   failed_ = true;
 }
 
 void FileReader::open(const char* path, std::uint32_t chunkSize, const char* caption) {
-  open(path, exactForm(path), chunkSize, caption);
+  close();
+  assignExactForm(path, exactPath_);
+  open(path, exactPath_, chunkSize, caption);
 }
 
 void FileReader::open(const char* path, const std::wstring& exactPath, std::uint32_t chunkSize,
                       const char* caption) {
   close();
+  // Assigned, not constructed: the texts keep their buffers file to file.
   path_ = path;
   caption_ = caption;
   ended_ = false;
   failed_ = false;
 
-  channel_ = std::make_shared<Channel>(chunkSize);
+  // What a pass makes once, made again only after it failed, when the
+  // thread has gone or for another chunk size.
+  if (channel_ && (channel_->chunkSize != chunkSize || channel_->left.load())) end();
+  if (!channel_) {
+    auto channel = std::make_shared<Channel>(chunkSize);
+    if (channel->buffer.get() == nullptr) return fail(TEXT_NO_BUFFER);
+    channel->endEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!channel->endEvent) return fail(TEXT_NO_END_EVENT);
+    if (!channel->request.create()) return fail(TEXT_NO_REQUEST_EVENT);
+    if (!channel->data.create()) return fail(TEXT_NO_DATA_EVENT);
+    channel_ = std::move(channel);
+  }
+  openExact(exactPath);
+}
+
+// The rest of open, once the buffer and events are there.
+void FileReader::openExact(const std::wstring& exactPath) {
   Channel& channel = *channel_;
-  if (channel.buffer.get() == nullptr) return fail(TEXT_NO_BUFFER);
-
-  channel.endEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!channel.endEvent) return fail(TEXT_NO_END_EVENT);
-  if (!channel.request.create()) return fail(TEXT_NO_REQUEST_EVENT);
-  if (!channel.data.create()) return fail(TEXT_NO_DATA_EVENT);
-
+  // The thread waits for a request: the file and its flag are the consumer's.
+  channel.readFailed.store(false);
   channel.file.reset(CreateFileW(SystemPath(exactPath).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                  nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!channel.file) return fail(TEXT_FILE + path_ + TEXT_OPEN_FAILED);
 
-  auto* threadReference = new std::shared_ptr<Channel>(channel_);
-  thread_.reset(CreateThread(nullptr, READER_STACK_BYTES, readerThread, threadReference,
-                             STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!thread_) {
-    delete threadReference;
-    return fail(TEXT_NO_THREAD);
+    auto* threadReference = new std::shared_ptr<Channel>(channel_);
+    thread_.reset(CreateThread(nullptr, READER_STACK_BYTES, readerThread, threadReference,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread_) {
+      delete threadReference;
+      channel.file.reset();
+      return fail(TEXT_NO_THREAD);
+    }
   }
 
-  channel.request.post();
+  reading_ = true;
+  aheadPending_ = false;
+  inStep_ = true;
 }
 
 std::uint32_t FileReader::read(void* destination) {
-  if (ended_ || !thread_) return 0;
+  if (ended_) return 0;
   Channel& channel = *channel_;
 
-  // Chunks and the end come through one hand-over, in the order the thread
-  // made them, so a chunk read just before the end is always taken first.
-  const bool woke = channel.data.wait();
-  const std::uint32_t length = woke ? channel.dataLength : 0;
-  if (length != 0) {
-    std::memcpy(destination, channel.buffer.get(), length);
-    // From here on the reader thread may overwrite its buffer.
-    channel.request.post();
-    return length;
+  std::uint32_t length = 0;
+  bool readFailed = false;
+  std::int64_t readTicks = 0;
+  if (aheadPending_) {
+    aheadPending_ = false;
+    inStep_ = channel.data.wait();
+    length = inStep_ ? channel.dataLength : 0;
+    readFailed = !inStep_ || channel.readFailed.load();
+    readTicks = channel.readTicks;
+    if (length != 0) std::memcpy(destination, channel.buffer.get(), length);
+  } else {
+    // The first chunk of a file, and any chunk after one that was quick to
+    // read, is read here: there is nothing to hash meanwhile, or reading is
+    // cheaper than a hand-over. So a small file or a cached one costs none.
+    DWORD delivered = 0;
+    const std::int64_t start = ticksNow();
+    readFailed = !ReadFile(channel.file.get(), destination, channel.chunkSize, &delivered, nullptr);
+    readTicks = ticksNow() - start;
+    length = readFailed ? 0 : delivered;
   }
+  // A whole chunk that was slow to come: the file may go on, and the thread
+  // reads on while the consumer works on this one. It may overwrite its
+  // buffer from here on.
+  if (length == channel.chunkSize && readTicks >= readAheadTicks_) {
+    aheadPending_ = true;
+    channel.request.post();
+  }
+  if (length != 0) return length;
 
   ended_ = true;
-  if (!woke || channel.readFailed.load()) {
+  if (readFailed) {
     failed_ = true;
     MessageBoxA(nullptr, (TEXT_FILE + path_ + TEXT_READ_FAILED).c_str(), caption_.c_str(),
                 MB_ICONERROR);
@@ -197,17 +251,35 @@ std::uint32_t FileReader::read(void* destination) {
 }
 
 void FileReader::close() {
+  if (!reading_) return;
+  reading_ = false;
+  ended_ = true;
+  // The thread waits for a request unless it is reading ahead in this file;
+  // then it is ended instead, and the file goes with the last owner of the
+  // channel. So does it after a hand-over that failed, which leaves the two
+  // sides out of step.
+  if (!aheadPending_ && inStep_) {
+    channel_->file.reset();
+  } else {
+    end();
+  }
+}
+
+void FileReader::end() {
+  reading_ = false;
+  ended_ = true;
+  aheadPending_ = false;
   if (thread_) {
-    // The thread may be waiting for a request that will never come (the
-    // consumer stopped mid-file): wake it with the stop flag raised. For a
-    // thread that has handed over its end this costs nothing.
+    // The thread waits for a request, or will once it has handed over what
+    // it is reading: wake it with the stop flag raised.
     channel_->stopRequested.store(true);
     channel_->request.post();
-    if (!ended_) WaitForSingleObject(channel_->endEvent.get(), STOP_WAIT_MS);
+    // Waited for to its very end, so that the file it shares is closed when
+    // this returns.
+    WaitForSingleObject(thread_.get(), STOP_WAIT_MS);
   }
-  // A thread that has handed over its end only has its own teardown left;
-  // it is not waited for. It holds its own reference to the channel, so if
-  // it is still running this only gives up ours.
+  // A thread still running holds its own reference to the channel, so this
+  // only gives up ours.
   thread_.reset();
   channel_.reset();
 }

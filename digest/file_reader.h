@@ -1,12 +1,15 @@
-// Reads one file sequentially in fixed-size chunks on a thread of its own,
-// so that reading chunk k+1 overlaps with the consumer's work on chunk k.
-// Three events hand the reader thread's buffer back and forth; each chunk
-// is copied into the consumer's buffer when the consumer takes it.
+// Reads files sequentially in fixed-size chunks, with a thread of its own
+// that reads chunk k+1 while the consumer works on chunk k whenever reading
+// is slow enough for that to pay. One reader serves a whole pass over many
+// files, one after another: its thread, events and buffer are made once,
+// and per file only the file is opened and closed. Two hand-overs pass the
+// reader thread's buffer back and forth; each chunk it reads is copied into
+// the consumer's buffer when the consumer takes it.
 //
 // Failures are reported in message boxes with no owner window, the caption
 // given to open and the error icon; they do not touch the cancel flag, so
-// the run goes on after them. The stream then ends early, and failed() tells
-// the consumer that what it received is not the whole file.
+// the run goes on after them. That file's stream then ends early, and
+// failed() tells the consumer that what it received is not the whole file.
 #pragma once
 
 #include <windows.h>
@@ -36,37 +39,54 @@ class OwnedHandle {
   HANDLE handle_ = nullptr;
 };
 
+// A read that takes this long is worth overlapping with the hashing of the
+// chunk before it. A quicker one (the file is in the cache) costs less than
+// handing it to the thread and back: a few tens of microseconds on Windows,
+// up to a hundred and more under Wine, where each wake-up is a round trip
+// to its server.
+constexpr std::uint32_t READ_AHEAD_AFTER_US = 100;
+
 class FileReader {
  public:
-  FileReader() = default;
-  // Also releases a reader that is still mid-file (a cancelled run unwinds
-  // through here); see close.
-  ~FileReader() { close(); }
+  // Whole chunks that took at least readAheadMicroseconds to read are
+  // followed by reading ahead on the thread; 0 reads ahead after every
+  // whole chunk.
+  explicit FileReader(std::uint32_t readAheadMicroseconds = READ_AHEAD_AFTER_US);
+  // Ends the reader thread, also mid-file (a cancelled run unwinds through
+  // here); see end.
+  ~FileReader() { end(); }
   FileReader(const FileReader&) = delete;
   FileReader& operator=(const FileReader&) = delete;
 
-  // Allocates the reader's buffer, creates the events, opens the file for
-  // sequential reading (others may only read it meanwhile) and starts the
-  // reader thread, which reads the first chunk at once. On any failure shows
-  // its message box and leaves the reader empty and failed. path is the
-  // ANSI form the messages show; the file opened is the one exactPath names,
-  // or, without it, the code page's reading of path.
+  // Starts on one file: makes what the reader still lacks (its buffer and
+  // events on the first file, its thread once a file is open; after a
+  // failure, again on the next file) and opens the file for sequential
+  // reading (others may only read it meanwhile). Closes the previous file
+  // first. On any failure shows its message box and leaves the file's stream
+  // ended and failed. path is the ANSI form the messages show; the file
+  // opened is the one exactPath names, or, without it, the code page's
+  // reading of path.
   void open(const char* path, std::uint32_t chunkSize, const char* caption);
   void open(const char* path, const std::wstring& exactPath, std::uint32_t chunkSize,
             const char* caption);
 
-  // Waits for the next chunk and copies it into destination (at least
-  // chunkSize bytes). 0 means the stream has ended, at the end of the file
-  // or by a failure; every later call returns 0 at once. A read that failed
-  // part-way is reported in one message box by the call that returns 0.
+  // Gives the next chunk, copied into destination (at least chunkSize
+  // bytes). A chunk that follows a whole one that was slow to read was read
+  // by the thread while the consumer worked on that one; any other is read
+  // at once. 0 means the stream has ended, at the end of the file or by a
+  // failure; every later call returns 0 at once. A read that failed part-way
+  // is reported in one message box by the call that returns 0.
   std::uint32_t read(void* destination);
 
-  // Stops the reader thread and releases everything. Never blocks for long:
-  // a thread that has handed over its end is left to finish its teardown;
-  // a thread still waiting for a request is told to stop; one that does not
-  // stop within a short time (stuck in a read) is left to end on its own,
-  // keeping what it still uses alive until then.
+  // Closes the current file; the thread stays for the next one. A file left
+  // before its end (the thread may be reading it) ends the thread instead.
   void close();
+
+  // Ends the reader thread and releases everything; a later open starts
+  // afresh. Never blocks for long: a thread stuck in a read (a slow or dead
+  // network drive) is left to end on its own, keeping what it still uses
+  // alive until then.
+  void end();
 
   // True when the stream ended by a failure (open failed, or a read failed
   // part-way) rather than at the end of the file. Kept until the next open.
@@ -76,11 +96,17 @@ class FileReader {
 
  private:
   void fail(const std::string& message);
+  void openExact(const std::wstring& exactPath);
 
   OwnedHandle thread_;                // the reader thread; none until started
-  std::shared_ptr<Channel> channel_;  // shared with the thread; none while empty
-  std::string path_;                  // for the message of a failed read
+  std::shared_ptr<Channel> channel_;  // shared with the thread; none before the first file
+  std::string path_;                  // the current file, for the message of a failed read
   std::string caption_;               // caption of the message boxes
-  bool ended_ = false;                // read has returned 0
+  std::wstring exactPath_;            // the code page's reading of path, reused file to file
+  bool reading_ = false;              // a file is open and the thread works on it
+  bool ended_ = true;                 // read has returned 0, or no file is open
+  std::int64_t readAheadTicks_ = 0;   // performance-counter ticks of a slow read
+  bool aheadPending_ = false;         // the thread reads the next chunk of this file
+  bool inStep_ = true;                // every hand-over so far was made
   bool failed_ = false;               // the stream ended by a failure
 };

@@ -5,14 +5,19 @@
 #     md5       the MD5 code on 1 GiB in memory, natively, against md5sum and
 #               openssl on a cached 1 GiB file (throughput)
 #     md5file   /M on that file, the x86_64 program under Wine 8, against md5sum
+#               and against a bare loop under the same Wine that opens,
+#               reads in 128 KiB chunks, hashes (the program's MD5 code) and
+#               closes one file at a time in one thread (scripts/bench/md5_loop.cpp)
 #     tree10k tree100k tree1m
 #               a run without /M over 10,000 / 100,000 / 1,000,000 files
 #               (1,000 per folder, sparse), against a bare FindFirstFileA walk
 #               under the same Wine and against find | sort natively
-#     md5small  /M over 20,000 files of 20 KiB, against find -exec md5sum
+#     md5small  /M over 20,000 files of 20 KiB, against find -exec md5sum and
+#               the bare loop
 #     i686      the i686 program under Wine 10 (WoW64, Debian sid chroot) on
-#               the md5file and tree cases named beside it, or on all of them
-#               when none is named
+#               the md5file, md5small and tree cases named beside it, or on all
+#               of them when none is named; skipped, with a note, on a machine
+#               whose kernel runs no 32-bit code
 # Each measurement runs QV_BENCH_RUNS times (default 5) after one warm-up,
 # program and peer taking turns. Data, builds and Wine sessions live under
 # QV_BENCH_DATA (default /tmp/qv-bench) and are made once; the programs are
@@ -42,10 +47,10 @@ if [ $# -eq 0 ]; then
 fi
 i686_cases=()
 if [ -n "${want[i686]:-}" ]; then
-  for name in md5file tree10k tree100k tree1m; do
+  for name in md5file md5small tree10k tree100k tree1m; do
     [ -z "${want[$name]:-}" ] || i686_cases+=("$name")
   done
-  [ ${#i686_cases[@]} -gt 0 ] || i686_cases=(md5file tree10k tree100k tree1m)
+  [ ${#i686_cases[@]} -gt 0 ] || i686_cases=(md5file md5small tree10k tree100k tree1m)
 fi
 [[ $runs =~ ^[1-9][0-9]*$ ]] || { note "QV_BENCH_RUNS must be a positive number"; exit 2; }
 
@@ -175,6 +180,29 @@ start_session() {  # w8 | w10
   fi
   session=$1
   note "session $1 up, wineserver pid $server"
+  local command
+  session_command "$tools/keeper-$arch.exe"
+  "${command[@]}" >/dev/null 2>&1 </dev/null &
+  settle_session
+}
+
+# A new prefix goes on setting itself up in the background for a while, and
+# the session's services start with its first programs: neither is the
+# program's cost. Runs it on a one-line file until two runs in a row take
+# under a second.
+settle_session() {
+  local quick=0 i
+  for i in $(seq 20); do
+    win_run "$exe" "$(windows_path "$top/VERSION")"
+    clip_bytes >/dev/null
+    if [ "$W_CODE" -eq 0 ] && awk -v t="$W_TIME" 'BEGIN { exit !(t < 1) }'; then
+      quick=$((quick + 1))
+    else
+      quick=0
+    fi
+    [ "$quick" -lt 2 ] || return 0
+  done
+  note "session $session did not settle: its runs still take over a second"
 }
 
 stop_session() {
@@ -365,23 +393,32 @@ case_md5() {
   fi
 }
 
-# A /M run over PATH against a native command line PEER.
+# A /M run over PATH against the bare loop under the same Wine and against
+# a native command line PEER.
 md5_run_case() {  # LABEL PATH PEERNAME PEER
-  local label=$1 path=$2 name=$3 peer=$4 peer_times=() i t
+  local label=$1 path=$2 name=$3 peer=$4 loop_times=() peer_times=() i t1 t2 counted
   note "$label: warm-up, then $runs rounds"
   program_reset
   for i in $(seq 0 "$runs"); do
     program_run /M "$path" || break
-    t=$(native_time "$peer")
+    win_run "$tools/md5_loop-$arch.exe" "$path" "$(windows_path "$work/loop.txt")"
+    t1=$W_TIME
+    counted=$(cut -d' ' -f1 "$work/loop.txt" 2>/dev/null || echo none)
+    [ "$W_CODE" -eq 0 ] || note "$label: the loop ended with $W_CODE after $counted files"
+    t2=$(native_time "$peer")
     [ "$i" -eq 0 ] && { P_TIME=(); P_PROC=(); P_SERVER=(); continue; }
-    peer_times+=("$t")
+    loop_times+=("$t1")
+    peer_times+=("$t2")
   done
   if [ -n "$P_FAIL" ]; then row_failed "$label" "$P_FAIL"; return; fi
-  local p q
+  local p l q
   p=$(median "${P_TIME[@]}")
+  l=$(median "${loop_times[@]}")
   q=$(median "${peer_times[@]}")
-  row "$label" "$(calc '%.2f' "$p") s" "$name $(calc '%.2f' "$q") s" "$(calc '%.2f' "$p / $q")" \
+  row "$label" "$(calc '%.2f' "$p") s" "loop $(calc '%.2f' "$l") s" "$(calc '%.2f' "$p / $l")" \
     "$(peak_cell)" "$(thousands "$P_CLIP")" ""
+  row "$label" "$(calc '%.2f' "$p") s" "$name $(calc '%.2f' "$q") s" "$(calc '%.2f' "$p / $q")" \
+    "" "" ""
 }
 
 case_md5file() {  # LABEL
@@ -389,10 +426,10 @@ case_md5file() {  # LABEL
   md5_run_case "$1" "$(windows_path "$big")" md5sum "md5sum '$big'"
 }
 
-case_md5small() {
+case_md5small() {  # LABEL
   local tree=$data/small/tree
   cat "$tree"/*/* >/dev/null
-  md5_run_case md5small "$(windows_path "$tree")" "find -exec md5sum" \
+  md5_run_case "$1" "$(windows_path "$tree")" "find -exec md5sum" \
     "find '$tree' -type f -exec md5sum {} +"
 }
 
@@ -439,6 +476,11 @@ case_tree() {  # CASE LABEL
 
 bash "$top/scripts/setup.sh"
 notes=()
+if [ ${#i686_cases[@]} -gt 0 ] && ! wine10_kernel_runs_32bit_code; then
+  note "this machine's kernel runs no 32-bit code: the i686 cases are skipped"
+  notes+=("i686: not measured; this machine's kernel runs no 32-bit code, so no Wine runs the i686 program here")
+  i686_cases=()
+fi
 arches=()
 need_x86_64=
 for name in md5file tree10k tree100k tree1m md5small; do [ -z "${want[$name]:-}" ] || need_x86_64=1; done
@@ -450,9 +492,12 @@ if [ ${#arches[@]} -gt 0 ]; then
     >"$data/build.log" 2>&1 || { tail -n 30 "$data/build.log" >&2; exit 1; }
 fi
 for arch in "${arches[@]}"; do
-  for tool in tree_walk clip_size; do
+  for tool in tree_walk clip_size keeper; do
     compile "$tools/$tool-$arch.exe" "$bench/$tool.cpp" "$arch-w64-mingw32-g++-posix" -O2 -static
   done
+  # Built anew each time: it shares the program's MD5 code.
+  "$arch-w64-mingw32-g++-posix" -O2 -static -municode -I"$top" "$bench/md5_loop.cpp" \
+    "$top/digest/md5.cpp" -o "$tools/md5_loop-$arch.exe"
 done
 
 needs_big= ; needs_trees=()
@@ -465,7 +510,8 @@ done
 if [ ${#needs_trees[@]} -gt 0 ]; then
   for name in tree10 "${needs_trees[@]}"; do dataset "$name" make_tree "$(tree_files "$name")"; done
 fi
-[ -z "${want[md5small]:-}" ] || dataset small make_small
+[ -z "${want[md5small]:-}" ] && [[ " ${i686_cases[*]} " != *" md5small "* ]] ||
+  dataset small make_small
 
 # ---------------------------------------------------------------- running
 
@@ -477,7 +523,7 @@ if [ -n "$need_x86_64" ]; then
   start_session w8
   [ -z "${want[md5file]:-}" ] || case_md5file md5file
   for name in tree10k tree100k tree1m; do [ -z "${want[$name]:-}" ] || case_tree "$name" "$name"; done
-  [ -z "${want[md5small]:-}" ] || case_md5small
+  [ -z "${want[md5small]:-}" ] || case_md5small md5small
   stop_session
 fi
 
@@ -486,7 +532,10 @@ if [ ${#i686_cases[@]} -gt 0 ]; then
   exe=$data/build/i686/quorvane.exe
   start_session w10
   for name in "${i686_cases[@]}"; do
-    if [ "$name" = md5file ]; then case_md5file "i686 md5file"; else case_tree "$name" "i686 $name"; fi
+    case $name in
+      md5file | md5small) "case_$name" "i686 $name" ;;
+      *) case_tree "$name" "i686 $name" ;;
+    esac
   done
   stop_session
 fi

@@ -20,11 +20,12 @@ bash "$top/scripts/build.sh"
 i686_tests=i686
 if ! wine10_kernel_runs_32bit_code; then
   i686_tests=i686/tests/inspect
+  why=$(dmesg 2>/dev/null | grep -m 1 -o 'IA-32 emulation off[^(]*' | sed 's/ *$//' || true)
   cat >&2 <<NOTE
 test: this machine's kernel runs no 32-bit code (a 64-bit process cannot
-test: enter it: $(dmesg 2>/dev/null | grep -m 1 -o 'IA-32 emulation off[^(]*' || echo 'int 0x80 faults')),
-test: so no Wine can run the i686 program here. The i686 tree is built and
-test: inspected; its Windows unit and end-to-end tests do not run.
+test: enter it: ${why:-int 0x80 faults}), so no Wine can run the i686 program
+test: here. The i686 tree is built and inspected; its Windows unit and
+test: end-to-end tests do not run.
 NOTE
 fi
 cat >"$root/CTestTestfile.cmake" <<CTEST

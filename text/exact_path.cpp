@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -99,12 +100,16 @@ AnsiName::AnsiName(const wchar_t* name) {
 }
 
 std::wstring exactForm(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int bytes = static_cast<int>(text.size());
-  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
-  std::wstring exact(static_cast<std::size_t>(units), L'\0');
-  if (units > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, &exact[0], units);
+  std::wstring exact;
+  assignExactForm(text.c_str(), exact);
   return exact;
+}
+
+void assignExactForm(const char* text, std::wstring& exact) {
+  const int bytes = static_cast<int>(std::strlen(text));
+  const int units = bytes == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, bytes, nullptr, 0);
+  exact.resize(static_cast<std::size_t>(units));
+  if (units > 0) MultiByteToWideChar(CP_ACP, 0, text, bytes, &exact[0], units);
 }
 
 std::wstring fullPathOf(const std::wstring& path) {

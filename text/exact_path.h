@@ -40,6 +40,9 @@ class AnsiName {
 
 // The exact form of ANSI text, by the code page's own table.
 std::wstring exactForm(const std::string& text);
+// The same into exact, whose buffer is reused: a pass over many files
+// converts each path without touching the heap once the buffer is large enough.
+void assignExactForm(const char* text, std::wstring& exact);
 
 // The path as the file system takes it: the path itself below the classic
 // limit; past it, the long form of its full path ("\\?\", or "\\?\UNC\"

@@ -16,8 +16,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -248,6 +250,45 @@ void deletedBeforeDigest(const e2e::Sandbox& box, Case& c) {
   // Collected while it was there: listed with the size it had.
   c.listed = {entry("held.txt", "held", false), entry("gone.txt", "soon gone", false),
               entry("ok.txt", "fine")};
+}
+
+// One reader serves the whole digest pass: a few hundred files of sizes
+// around the chunk size, three of them locked at different places in the
+// order (the first file, one midway, the last). Each locked file gets its
+// box, in the order the files are taken, and no digits; no chunk, end or
+// failure of one file reaches another.
+void manyFilesThreeLocked(const e2e::Sandbox& box, Case& c) {
+  const std::size_t SIZES[] = {0, 1, 131071, 131072, 131073, 300007, 4096, 65536};
+  std::map<std::string, std::string> files;  // name, bytes
+  for (std::size_t i = 0; i < 300; ++i) {
+    std::string bytes(SIZES[i % 8], '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      bytes[k] = static_cast<char>(k * 31 + (k >> 8) + i);
+    }
+    const std::string name = "f" + std::to_string(i) + ".bin";
+    ASSERT_TRUE(box.writeFile("many\\" + name, bytes));
+    files[name] = bytes;
+  }
+  // The walk takes the files in the folder's own order.
+  std::vector<std::string> order;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(box.path("many\\*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    if (found.cFileName[0] != '.') order.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  ASSERT_EQ(order.size(), files.size());
+  const std::set<std::string> locked = {order.front(), order[order.size() / 2], order.back()};
+  for (const std::string& name : order) {
+    if (locked.count(name) == 0) continue;
+    c.keep.push_back(std::make_shared<HeldFile>(box.path("many\\" + name)));
+    c.messages.push_back(openFailure(box.path("many\\" + name)));
+  }
+  c.arguments = std::string(LISTING) + "/M " + e2e::quoted(box.path("many"));
+  for (const auto& file : files) {
+    c.listed.push_back(entry("many/" + file.first, file.second, locked.count(file.first) == 0));
+  }
 }
 
 // A tree whose walk outlasts any test: every level of "chain" holds two
@@ -645,6 +686,7 @@ struct Row {
 const Row ROWS[] = {
     {"FileLockedForWritingDuringTheDigest", lockedDuringDigest},
     {"FileDeletedBetweenWalkAndDigest", deletedBeforeDigest},
+    {"ManyFilesThreeLockedInOneDigestPass", manyFilesThreeLocked},
     {"FolderRemovedDuringTheWalk", folderRemovedDuringWalk},
     {"EveryByteOfAnAnsiName", everyNameByte},
     {"PathsAtTheLimitAndATreeBeyondIt", pathsAtTheLimit},

@@ -216,3 +216,29 @@ TEST(DigestEntry, CancelEndsTheFilePromptlyAndReleasesTheReader) {
   EXPECT_EQ(threadsSettledAt(baseline), baseline);
   EXPECT_TRUE(DeleteFileA(path.c_str()));  // the reader's handle is closed
 }
+
+TEST(DigestPass, CancelMidPassEndsItPromptlyWithNoThreadLeft) {
+  TempTree folder;
+  std::vector<FileEntry> entries;
+  for (int i = 0; i < 12; ++i) {
+    entries.push_back(entryFor(folder.patternFile(std::to_string(i), 2 * DIGEST_CHUNK_SIZE)));
+  }
+  const int baseline = threadsSettledAt(threadsOfThisProcess());
+  cancelFlag.store(false);
+  {
+    CancellingBar bar;
+    Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
+    job.progressBar = bar.window();
+    job.startProgress(1024 * 5 * 2 * DIGEST_CHUNK_SIZE);  // the first step: the fifth file
+    DigestPass pass(job);
+    EXPECT_THROW(for (FileEntry& entry : entries) pass.digestEntry(entry), RunCancelled);
+    ASSERT_NE(bar.cancelledAt(), 0u);
+    EXPECT_LT(GetTickCount64() - bar.cancelledAt(), 1600u);
+    job.progressBar = nullptr;
+  }
+  cancelFlag.store(false);
+  EXPECT_EQ(threadsSettledAt(baseline), baseline);
+  EXPECT_NE(entries[3].digestText, "left over");
+  EXPECT_EQ(entries.back().digestText, "left over");
+  for (const FileEntry& entry : entries) EXPECT_TRUE(DeleteFileA(entry.localPath.c_str()));
+}

@@ -154,3 +154,67 @@ TEST(FileReader, ReleasedMidFileWithoutHangingOrLeavingItsThread) {
   // The file is closed with it: it can be deleted and written again.
   EXPECT_TRUE(DeleteFileA(path.c_str()));
 }
+
+TEST(FileReader, OneReaderTakesFileAfterFileWhateverTheLastOneDid) {
+  // A reader serves a whole pass: no chunk, end or failure of one file may
+  // reach the next, and each file is let go once the next one starts.
+  TempTree folder;
+  const std::string missing = folder.path("missing.bin");
+  const struct {
+    std::string path;
+    int chunksTaken;  // before the next file; -1: to the end
+    std::vector<std::uint32_t> lengths;
+  } files[] = {
+      {folder.patternFile("a.bin", CHUNK + 1), -1, {CHUNK, 1, 0}},
+      {missing, -1, {0}},
+      {folder.patternFile("b.bin", 3 * CHUNK + 5), 1, {CHUNK}},  // left mid-file
+      {folder.patternFile("c.bin", 0), -1, {0}},
+      {"", -1, {1000, 0}},  // a pipe whose read fails part-way
+      {folder.patternFile("d.bin", CHUNK), -1, {CHUNK, 0}},
+      {folder.patternFile("e.bin", 1), -1, {1, 0}},
+  };
+  cancelFlag.store(false);
+  PipeWriter pipes[2];
+  MessageBoxCatcher catcher;
+  const int baseline = threadsSettledAt(threadsOfThisProcess());
+  // Reading ahead after every whole chunk, as on a slow disk, and as the
+  // cache lets it go here: files read at once.
+  for (std::uint32_t readAheadMicroseconds : {0u, READ_AHEAD_AFTER_US}) {
+    FileReader reader(readAheadMicroseconds);
+    std::vector<unsigned char> chunk(CHUNK);
+    PipeWriter& pipe = pipes[readAheadMicroseconds == 0 ? 0 : 1];
+    ASSERT_TRUE(pipe.ready());
+    for (const auto& file : files) {
+      if (file.path.empty()) {
+        reader.open(pipe.path().c_str(), CHUNK, "Quorvane");
+        ASSERT_TRUE(pipe.write(1000));
+        EXPECT_EQ(reader.read(chunk.data()), 1000u);
+        pipe.close();
+        EXPECT_EQ(reader.read(chunk.data()), 0u);
+        EXPECT_TRUE(reader.failed());
+        continue;
+      }
+      reader.open(file.path.c_str(), CHUNK, "Quorvane");
+      std::vector<std::uint32_t> lengths;
+      if (file.chunksTaken < 0) {
+        lengths = readAll(reader);
+      } else {
+        for (int i = 0; i < file.chunksTaken; ++i) lengths.push_back(reader.read(chunk.data()));
+      }
+      EXPECT_EQ(lengths, file.lengths) << file.path << " " << readAheadMicroseconds;
+      EXPECT_EQ(reader.failed(), file.path == missing) << file.path << " " << readAheadMicroseconds;
+    }
+    const std::vector<std::string> texts = catcher.texts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[texts.size() - 2], "ファイル \"" + missing + "\" のオープンに失敗しました。");
+    EXPECT_EQ(texts.back(), "ファイル \"" + pipe.path() + "\" の読み込みに失敗しました。");
+  }
+  EXPECT_EQ(threadsSettledAt(baseline), baseline);
+  EXPECT_EQ(catcher.texts().size(), 4u);
+  // Every file was closed: each can be deleted.
+  for (const auto& file : files) {
+    if (file.path != missing && !file.path.empty()) {
+      EXPECT_TRUE(DeleteFileA(file.path.c_str())) << file.path;
+    }
+  }
+}
