@@ -94,10 +94,11 @@ std::int32_t Job::workerMain() {
   if (!loadIniSettings()) return EXIT_SETTINGS_FAILED;
   if (!applyCommandLine()) return EXIT_ARGUMENTS_FAILED;
   buildOutputVocabulary();
-  const std::string text = buildText();
+  StandIns standIns;
+  const std::string text = buildText(standIns);
 
   setStatus(TEXT_COPYING, "");
-  if (!copyTextToClipboard(text.c_str())) {
+  if (!copyTextToClipboard(text.c_str(), standIns)) {
     showMessage(TEXT_CLIPBOARD_FAILED, MB_ICONERROR | MB_OK);
     return EXIT_CLIPBOARD_FAILED;
   }

@@ -11,6 +11,7 @@
 #include "collect/argument_list.h"
 #include "digest/file_entry.h"
 #include "settings/output_options.h"
+#include "text/stand_in.h"
 #include "ui/progress_window.h"
 
 class Job : public ProgressWindow {
@@ -36,7 +37,9 @@ class Job : public ProgressWindow {
                             const std::string& urlPrefix, bool topLevel);  // collect/path_walk.cpp
   std::uint32_t collectPath(const std::string& path, const std::string& urlPrefix, bool topLevel);
   void buildOutputVocabulary();  // settings/vocabulary.cpp
-  std::string buildText();       // app/pipeline.cpp
+  // The output, and the "?"s in it that stand for characters the code page
+  // lacks (none when it spells every name).
+  std::string buildText(StandIns& standIns);  // app/pipeline.cpp
 
   OutputOptions options;
   HINSTANCE appInstance;

@@ -12,7 +12,7 @@
 // every entry is prepared before the first line is built, because the lines
 // are aligned to the widest path and size of the whole run. The entries are
 // used up by the line pass: afterwards the Job holds none.
-std::string Job::buildText() {
+std::string Job::buildText(StandIns& standIns) {
   if (options.ShowMD5) {
     setStatus("ファイルの MD5 値の取得中", "");
     startProgress(static_cast<std::int64_t>(options.TotalSize));
@@ -34,7 +34,7 @@ std::string Job::buildText() {
   startProgress(static_cast<std::int64_t>(entries.size()));
   std::size_t lineCapacity = 0;
   for (FileEntry& entry : entries) {
-    appendEntryLine(entry, *this, lineCapacity, output);
+    appendEntryLine(entry, *this, lineCapacity, output, standIns);
     // The line is all the run needs of the entry from here on. Giving its
     // texts back while the output grows, and the entries themselves before
     // the output is copied, keeps the peak of a huge run near the larger of

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes a picture of the progress window on the private Wine desktop:
-#   scripts/screenshot.sh [FILE.png]     (default: $QV_BUILD_ROOT/progress-window.png)
+#   scripts/screenshot.sh [FILE.png [DPI]]
+# (default: $QV_BUILD_ROOT/progress-window.png, at 96 DPI; 144 is 150 %)
 # Builds what is missing of the x86_64 tree, then runs the end-to-end test
 # Screenshot.*, which starts a run that digests a large file, tells this
 # script when the window is up, and cancels the run once the picture of the
@@ -10,6 +11,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 root=${QV_BUILD_ROOT:-$top/build}
 export QV_BUILD_ROOT=$root
 picture=$(realpath -m "${1:-$root/progress-window.png}")
+dpi=${2:-96}
+[[ $dpi =~ ^[1-9][0-9]*$ ]] || { echo "screenshot: DPI must be a number, not '$dpi'" >&2; exit 2; }
 
 bash "$top/scripts/setup.sh"
 bash "$top/scripts/build.sh" x86_64
@@ -30,6 +33,7 @@ wine_env_start "$root/wine"
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 # Output to a file, not a pipe: Wine's background services would keep a pipe open.
 QV_SCREENSHOT_READY=$(windows_path "$work/ready") QV_SCREENSHOT_TAKEN=$(windows_path "$work/taken") \
+  QV_SCREENSHOT_DPI=$dpi \
   "$WINE64" "$root/x86_64/tests/e2e/e2e_tests.exe" --gtest_filter='Screenshot.*' \
   >"$work/test.log" 2>&1 </dev/null &
 test_pid=$!

@@ -26,6 +26,12 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   echo "setup: generating ja_JP.UTF-8" >&2
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
+# en_US gives a program an English user language (LC_MESSAGES) on it. In a
+# folder of its own: the archive stays as programs running meanwhile read it.
+if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
+  echo "setup: generating en_US.UTF-8" >&2
+  localedef --no-archive -i en_US -f UTF-8 en_US.UTF-8
+fi
 
 # The posix thread model gives std::thread and friends; pick it once.
 for arch in i686 x86_64; do

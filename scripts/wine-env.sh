@@ -29,6 +29,8 @@ wine_env_start() {
   export DISPLAY=:$(head -n 1 "$dir/xvfb.display")
 
   mkdir -p "$WINEPREFIX"
+  local scaled=
+  ! qv_scaling_set "$WINEPREFIX" || scaled=1
   wineserver -p
   QV_WINESERVER_STARTED=1
   if [ ! -f "$WINEPREFIX/.qv-ready" ]; then
@@ -47,6 +49,10 @@ wine_env_start() {
     "$WINE64" regedit /S "$(printf 'Z:%s' "$settings" | tr / '\\')" >>"$dir/wineboot.log" 2>&1 </dev/null
     rm -f "$WINEPREFIX"/.qv-settings-*
     touch "$stamp"
+  fi
+  if [ -n "$scaled" ]; then
+    "$WINE64" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
+      >>"$dir/wineboot.log" 2>&1 </dev/null
   fi
 }
 

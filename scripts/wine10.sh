@@ -133,7 +133,8 @@ _qv_w10_build() {  # ROOT LOG
     "${enter[@]}" apt-mark hold wine wine64 libwine fonts-wine &&
     "${enter[@]}" apt-get clean &&
     # The ANSI code page under Wine follows the Unix locale: ja_JP gives 932.
-    "${enter[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+    "${enter[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 &&
+    _qv_w10_english "$tmp"
   } >"$log" 2>&1 || {
     tail -n 20 "$log" >&2
     _qv_w10_fail "making the chroot failed; see $log" || return
@@ -145,6 +146,15 @@ _qv_w10_build() {  # ROOT LOG
     _qv_w10_fail "$QV_WINE10_DLLS holds $dlls DLLs, kernel32.dll for machine $machine: not 32-bit PE DLLs" ||
     return
   mv -T "$tmp" "$root"
+}
+
+# en_US gives a program an English user language (LC_MESSAGES) on code page
+# 932. A chroot made before it was needed gets it too: in a folder of its
+# own, so the locale archive that running sessions read is left alone.
+_qv_w10_english() {  # ROOT
+  [ -d "$1/usr/lib/locale/en_US.utf8" ] && return 0
+  _qv_w10_run "$1" / "" PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C -- \
+    localedef --no-archive -i en_US -f UTF-8 en_US.UTF-8
 }
 
 # Wine's new WoW64 sets up each 32-bit thread through the kernel's 32-bit
@@ -176,7 +186,14 @@ wine10_chroot_ensure() {
     exec {QV_W10_LOCK}>&-
     [ "$status" -eq 0 ] || return "$status"
   fi
-  _qv_w10_check "$root"
+  _qv_w10_check "$root" || return
+  if [ ! -d "$root/usr/lib/locale/en_US.utf8" ]; then
+    exec {QV_W10_LOCK}>"$root.lock" || return
+    flock "$QV_W10_LOCK" || return
+    _qv_w10_english "$root" >>"$root.log" 2>&1 || status=$?
+    exec {QV_W10_LOCK}>&-
+    [ "$status" -eq 0 ] || _qv_w10_fail "adding en_US.UTF-8 to $root failed; see $root.log"
+  fi
 }
 
 # The environment of every process in the session.
@@ -190,6 +207,10 @@ _qv_w10_env() {
   for name in $(compgen -e); do
     case $name in QV_* | GTEST_*) QV_W10_ENV+=("$name=${!name}") ;; esac
   done
+  # That user language on code page 932, as scripts/wine-run.sh gives it.
+  if [ -n "${QV_USER_LOCALE:-}" ]; then
+    QV_W10_ENV=("${QV_W10_ENV[@]/#LC_ALL=*/LC_CTYPE=ja_JP.UTF-8}" "LC_MESSAGES=$QV_USER_LOCALE")
+  fi
 }
 
 # Leaves in QV_W10_CMD the command that runs CMD in the session.
@@ -239,6 +260,8 @@ wine10_start() {
   local prefix=$dir/wineprefix
   if [ ! -f "$prefix/.qv-ready" ]; then rm -rf --one-file-system "$prefix"; fi
   mkdir -p "$prefix"
+  local scaled=
+  ! qv_scaling_set "$prefix" || scaled=1
   wine10_exec "$QV_WINE10_SERVER" -p || return
   QV_W10_SERVER_STARTED=1
   # Output goes to a file: Wine's background services inherit it and keep
@@ -256,6 +279,10 @@ wine10_start() {
       >>"$dir/wineboot.log" 2>&1 </dev/null || return
     rm -f "$prefix"/.qv-settings-*
     touch "$stamp"
+  fi
+  if [ -n "$scaled" ]; then
+    wine10_exec wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
+      >>"$dir/wineboot.log" 2>&1 </dev/null || return
   fi
 }
 

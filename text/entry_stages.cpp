@@ -1,6 +1,7 @@
 #include "text/entry_stages.h"
 
 #include "app/job.h"
+#include "text/exact_path.h"
 #include "text/line_assembly.h"
 
 void prepareEntry(FileEntry& entry, Job& job, std::optional<SizeScale>& scale) {
@@ -12,7 +13,8 @@ void prepareEntry(FileEntry& entry, Job& job, std::optional<SizeScale>& scale) {
   prepareEntryFields(entry, job.options, *scale);
 }
 
-void appendEntryLine(FileEntry& entry, Job& job, std::size_t& lineCapacity, std::string& output) {
+void appendEntryLine(FileEntry& entry, Job& job, std::size_t& lineCapacity, std::string& output,
+                     StandIns& standIns) {
   // The path before its alignment spaces.
   job.setStatusLine2(entry.urlPath.c_str());
   job.advanceProgress(1);
@@ -22,6 +24,11 @@ void appendEntryLine(FileEntry& entry, Job& job, std::size_t& lineCapacity, std:
     // text can be reserved once instead of growing by repeated copies.
     lineCapacity = entryLineCapacity(job.options);
     output.reserve(output.size() + entryLinesSizeBound(job.entries, job.options));
+  }
+  // The path goes right behind the URL head, whose own "?"s are real ones.
+  if (!entry.exactPath.empty()) {
+    noteStandIns(entry.urlPath, entry.exactPath.get(), output.size() + job.options.URLHead.size(),
+                 standIns);
   }
   appendEntryText(entry, job.options, output);
 }

@@ -9,6 +9,7 @@
 
 #include "digest/file_entry.h"
 #include "text/size_format.h"
+#include "text/stand_in.h"
 
 class Job;
 
@@ -18,6 +19,8 @@ class Job;
 void prepareEntry(FileEntry& entry, Job& job, std::optional<SizeScale>& scale);
 
 // Aligns the entry's path and size to the run's widths (bracketed form) and
-// appends its line to output. lineCapacity is 0 before the first entry of
-// the run and is worked out there.
-void appendEntryLine(FileEntry& entry, Job& job, std::size_t& lineCapacity, std::string& output);
+// appends its line to output, noting in standIns each "?" of its path that
+// stands for a character the code page lacks. lineCapacity is 0 before the
+// first entry of the run and is worked out there.
+void appendEntryLine(FileEntry& entry, Job& job, std::size_t& lineCapacity, std::string& output,
+                     StandIns& standIns);

@@ -1,5 +1,7 @@
 #include "text/exact_path.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string_view>
 
@@ -134,4 +136,49 @@ SystemPath::SystemPath(const std::wstring& path) : path_(&path) {
     longForm_ = L"\\\\?\\" + full;
   }
   path_ = &longForm_;
+}
+
+void noteStandIns(const std::string& ansiPath, const std::wstring& exactPath, std::size_t offset,
+                  StandIns& standIns) {
+  std::size_t mark = ansiPath.find('?');
+  if (mark == std::string::npos) return;
+  // The code page reads each character as one unit, and a "?" as "?".
+  const std::wstring read = exactForm(ansiPath);
+  if (read.size() > exactPath.size()) return;
+  const std::size_t tail = exactPath.size() - read.size();
+  for (std::size_t i = 0; i < read.size() && mark != std::string::npos; ++i) {
+    if (read[i] != L'?') continue;
+    const wchar_t unit = exactPath[tail + i];
+    if (unit != L'?') standIns.push_back({offset + mark, static_cast<char16_t>(unit)});
+    mark = ansiPath.find('?', mark + 1);
+  }
+}
+
+std::size_t unicodeForm(const char* text, std::size_t bytes, const StandIns& standIns,
+                        wchar_t* units, std::size_t capacity) {
+  std::size_t count = 0;
+  std::size_t from = 0;
+  // "?" is a character of its own in every code page, never the second
+  // byte of a pair, so the text is read piece by piece between them.
+  const auto read = [&](std::size_t to) {
+    if (to <= from) return true;
+    if (to - from > INT_MAX) return false;
+    const std::size_t room =
+        units == nullptr ? 0 : std::min<std::size_t>(capacity - count, INT_MAX);
+    const int written = MultiByteToWideChar(CP_ACP, 0, text + from, static_cast<int>(to - from),
+                                            units == nullptr ? nullptr : units + count,
+                                            static_cast<int>(room));
+    count += static_cast<std::size_t>(written);
+    return written > 0;
+  };
+  for (const StandIn& standIn : standIns) {
+    if (!read(standIn.offset)) return 0;
+    if (units != nullptr) {
+      if (count >= capacity) return 0;
+      units[count] = static_cast<wchar_t>(standIn.unit);
+    }
+    ++count;
+    from = standIn.offset + 1;
+  }
+  return read(bytes) ? count : 0;
 }

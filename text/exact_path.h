@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "text/stand_in.h"
+
 // The ANSI form of UTF-16 text: each unit the code page cannot spell
 // exactly becomes one "?" (an emoji, two units, gives "??"), and no
 // character ever becomes another one ("ü" is "?", never "u"; "¥" never
@@ -61,3 +63,17 @@ class SystemPath {
 
 // The platform's full path of an exact path; empty when it cannot be had.
 std::wstring fullPathOf(const std::wstring& path);
+
+// Notes the "?"s of an entry's ANSI path that stand for characters the code
+// page lacks, as they lie in the output from offset on. The path is the
+// tail of its exact path, one character per unit, so each "?" is matched
+// with the unit at its place there. A percent-encoded path holds no "?".
+void noteStandIns(const std::string& ansiPath, const std::wstring& exactPath, std::size_t offset,
+                  StandIns& standIns);
+
+// The output as the code page reads it, with the unit of each stand-in in
+// place of its "?": the count of UTF-16 units, written to units (room for
+// capacity) unless that is null. 0 when the text cannot be read, as a piece
+// of more than 2 GiB cannot.
+std::size_t unicodeForm(const char* text, std::size_t bytes, const StandIns& standIns,
+                        wchar_t* units = nullptr, std::size_t capacity = 0);

@@ -1,5 +1,9 @@
-// The clipboard hand-over against another program holding the clipboard.
+// The clipboard hand-over against another program holding the clipboard,
+// and what programs that paste Unicode text get.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "tests/e2e/driver.h"
 
@@ -45,6 +49,56 @@ TEST(ClipboardOutput, HeldForTheWholeRunFailsWithAnOwnedErrorBox) {
   EXPECT_TRUE(message.ownedByWindow) << out.summary();
   EXPECT_LE(out.endedMs - message.answeredMs, 3000) << out.summary();
   EXPECT_TRUE(out.sentinelKept) << out.summary();
+}
+
+// An empty file named with characters the code page lacks, which the
+// sandbox's clean-up, going by ANSI names, cannot remove.
+struct ExactFile {
+  ExactFile(const e2e::Sandbox& box, const wchar_t* name)
+      : path(e2e::widened(box.path("E\\")) + name) {
+    CreateDirectoryW(e2e::widened(box.path("E")).c_str(), nullptr);
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    made = file != INVALID_HANDLE_VALUE && CloseHandle(file);
+  }
+  ~ExactFile() { DeleteFileW(path.c_str()); }
+  std::wstring path;
+  bool made;
+};
+
+// CTest runs this test with an English user language on code page 932
+// (QV_USER_LOCALE, see scripts/wine-run.sh), as are the programs it starts.
+// The text's locale must have the program's code page, or Unicode readers
+// get Shift_JIS read as code page 1252; names the code page lacks come in a
+// Unicode text of the program's own (listed before the CF_OEMTEXT the
+// system makes), with the URL head's "?" and the blanks as in the text.
+TEST(ClipboardOutput, UnicodeReadersGetTheListAsMade) {
+  ASSERT_EQ(PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultLCID())), LANG_ENGLISH);
+  ASSERT_EQ(GetACP(), 932u);
+  e2e::Sandbox box;
+  ASSERT_TRUE(box.writeFile("S\\アイ.txt", ""));
+  const ExactFile korean(box, L"한국.txt");
+  const ExactFile umlaut(box, L"ü.txt");
+  ASSERT_TRUE(korean.made && umlaut.made);
+  const struct {
+    std::string arguments;
+    std::vector<UINT> formats;
+    std::wstring unicode;
+  } cases[] = {
+      {"/e /W " + e2e::quoted(box.path("S")),
+       {CF_TEXT, CF_LOCALE, CF_OEMTEXT, CF_UNICODETEXT},
+       L"http://www.example.com/files/S/アイ.txt （0 bytes）\r\n"},
+      {"/e /S \"/U:http://h.jp/?f=\" " + e2e::quoted(box.path("E")),
+       {CF_TEXT, CF_LOCALE, CF_UNICODETEXT, CF_OEMTEXT},
+       L"http://h.jp/?f=/e/ü.txt  (0 bytes)\r\nhttp://h.jp/?f=/e/한국.txt (0 bytes)\r\n"},
+  };
+  for (const auto& c : cases) {
+    const e2e::Outcome out = box.run(c.arguments);
+    ASSERT_TRUE(out.finished()) << out.summary();
+    EXPECT_EQ(out.exitCode, 0) << out.summary();
+    EXPECT_EQ(out.clipboardFormats, c.formats) << out.summary();
+    EXPECT_EQ(out.clipboardLocale, 0x0411u) << out.summary();  // the one locale of code page 932
+    EXPECT_EQ(out.clipboardUnicode, c.unicode) << out.summary();
+  }
 }
 
 }  // namespace

@@ -373,28 +373,39 @@ class ClipboardAgent {
   std::atomic<std::uint64_t> releasedAt_{0};
 };
 
-// The CF_TEXT bytes on the clipboard, up to the first NUL.
-bool readClipboardText(std::string& text) {
-  text.clear();
+// What the run left on the clipboard, as other programs read it: its formats,
+// the CF_TEXT bytes up to the first NUL, the Unicode text and the locale.
+void readClipboard(Outcome& out) {
   bool opened = false;
   for (int tries = 0; tries < CLIPBOARD_TRIES && !(opened = OpenClipboard(nullptr)); ++tries) {
     Sleep(10);
   }
-  if (!opened) return false;
-  bool found = false;
+  if (!opened) return;
+  for (UINT format = 0; (format = EnumClipboardFormats(format)) != 0;) {
+    out.clipboardFormats.push_back(format);
+  }
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-      const SIZE_T size = GlobalSize(data);
-      const void* end = std::memchr(bytes, 0, size);
-      text.assign(bytes, end != nullptr ? static_cast<const char*>(end) - bytes
-                                        : static_cast<std::ptrdiff_t>(size));
+      out.clipboard.assign(bytes, strnlen(bytes, GlobalSize(data)));
       GlobalUnlock(data);
-      found = true;
+      out.clipboardHasText = true;
+    }
+  }
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+      out.clipboardUnicode.assign(units, wcsnlen(units, GlobalSize(data) / sizeof(wchar_t)));
+      GlobalUnlock(data);
+    }
+  }
+  if (HANDLE data = GetClipboardData(CF_LOCALE)) {
+    if (const auto* locale = static_cast<const LCID*>(GlobalLock(data))) {
+      out.clipboardLocale = *locale;
+      GlobalUnlock(data);
     }
   }
   CloseClipboard();
-  return found;
 }
+
 
 std::string makeSentinel() {
   static std::atomic<unsigned> counter{0};
@@ -559,6 +570,8 @@ class Watch : public RunControl {
       seen.whenShown = state;
       seen.rect = shot.rect;
       seen.clientOrigin = shot.clientOrigin;
+      std::copy(std::begin(shot.controls), std::end(shot.controls), seen.controls);
+      seen.fontHeight = shot.fontHeight;
       if (options_.cancelAfterShownMs == 0) pressCancel();
       if (options_.whenShown) options_.whenShown(*this);
     }
@@ -625,14 +638,11 @@ class Watch : public RunControl {
   std::set<HWND> answered_;
 };
 
-// Shift_JIS to UTF-8, with control characters made visible.
-std::string readable(const std::string& text) {
+// UTF-16 to UTF-8, with control characters made visible.
+std::string readable(const std::wstring& utf16) {
   std::string shown;
-  if (!text.empty()) {
-    const int wide = MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
-    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), &utf16[0], wide);
+  if (!utf16.empty()) {
+    const int wide = static_cast<int>(utf16.size());
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr,
                                           nullptr);
     shown.assign(static_cast<std::size_t>(bytes), '\0');
@@ -646,6 +656,15 @@ std::string readable(const std::string& text) {
     else escaped += c;
   }
   return escaped + "\"";
+}
+
+// Shift_JIS to UTF-8, with control characters made visible.
+std::string readable(const std::string& text) {
+  const int size = static_cast<int>(text.size());
+  std::wstring utf16(static_cast<std::size_t>(size), L'\0');
+  utf16.resize(static_cast<std::size_t>(
+      size == 0 ? 0 : MultiByteToWideChar(932, 0, text.data(), size, &utf16[0], size)));
+  return readable(utf16);
 }
 
 std::string num(long long value) { return std::to_string(value); }
@@ -726,7 +745,11 @@ std::string Outcome::summary() const {
   text += clipboardHasText ? readable(clipboard) : std::string("(no text)");
   if (sentinelKept) text += " (the sentinel)";
   if (clipboardReleasedMs != NEVER) text += ", held until " + num(clipboardReleasedMs) + " ms";
-  text += "\n";
+  text += "\nformats:";
+  for (UINT format : clipboardFormats) text += " " + num(format);
+  char locale[16];
+  std::snprintf(locale, sizeof locale, "0x%04lx", static_cast<unsigned long>(clipboardLocale));
+  text += std::string(", locale ") + locale + ", Unicode text " + readable(clipboardUnicode) + "\n";
   for (const MessageBoxSeen& box : messages) {
     text += "box at " + num(box.shownMs) + " ms, answered at " + num(box.answeredMs) +
             " ms, icon " + iconName(box.icon);
@@ -861,7 +884,7 @@ Outcome launchLine(const std::string* ansiLine, const std::wstring* wideLine,
     out.clipboardReleasedMs = static_cast<std::int64_t>(agent.releasedAt()) -
                               static_cast<std::int64_t>(start);
   }
-  out.clipboardHasText = readClipboardText(out.clipboard);
+  readClipboard(out);
   out.sentinelKept = out.clipboardHasText && out.clipboard == out.sentinel;
   if (std::getenv("QV_E2E_VERBOSE") != nullptr) std::printf("%s", out.summary().c_str());
   return out;
@@ -875,6 +898,24 @@ Outcome launch(const std::string& commandLine, const LaunchOptions& options) {
 
 Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options) {
   return launchLine(nullptr, &commandLine, options);
+}
+
+constexpr const char* DESKTOP_KEY = "Control Panel\\Desktop";
+
+ScreenDpi::ScreenDpi(DWORD dpi) {
+  DWORD size = sizeof old_;
+  hadOld_ = RegGetValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", RRF_RT_REG_DWORD, nullptr,
+                         &old_, &size) == ERROR_SUCCESS;
+  ok_ = RegSetKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", REG_DWORD, &dpi,
+                        sizeof dpi) == ERROR_SUCCESS;
+}
+
+ScreenDpi::~ScreenDpi() {
+  if (hadOld_) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", REG_DWORD, &old_, sizeof old_);
+  } else {
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels");
+  }
 }
 
 Sandbox::Sandbox(const std::string& programName) : programName_(programName) {

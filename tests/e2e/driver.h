@@ -136,6 +136,8 @@ struct WindowSeen {
   std::int64_t shownMs = 0;       // first visible
   RECT rect{};                    // window rectangle when first visible
   POINT clientOrigin{};           // ClientToScreen(0, 0) when first visible
+  RECT controls[4]{};             // line 1, line 2, bar, button in the client area, then
+  int fontHeight = 0;             // and the status lines' font's LOGFONT height
   WindowState whenShown;          // the state read when first visible
   std::int64_t cancelPressedMs = NEVER;
   // Its state at creation and after every change, in order. One last entry
@@ -158,6 +160,9 @@ struct Outcome {
   std::string sentinel;               // what the driver put on the clipboard
   bool clipboardHasText = false;      // CF_TEXT present after the run
   std::string clipboard;              // its bytes, up to the first NUL
+  std::vector<UINT> clipboardFormats;  // in the order the clipboard lists them
+  std::wstring clipboardUnicode;      // what a program that asks for CF_UNICODETEXT gets
+  LCID clipboardLocale = 0;           // CF_LOCALE
   bool sentinelKept = false;          // the clipboard still holds the sentinel
   std::int64_t clipboardReleasedMs = NEVER;  // a held clipboard was closed
   std::vector<MessageBoxSeen> messages;
@@ -194,6 +199,22 @@ Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options
 
 // The ANSI text in UTF-16, by the code page's table.
 std::wstring widened(const std::string& ansi);
+
+// Sets the display scaling, HKCU\Control Panel\Desktop LogPixels, for the
+// programs started from now on, and puts the old value back when it goes.
+class ScreenDpi {
+ public:
+  explicit ScreenDpi(DWORD dpi);
+  ~ScreenDpi();
+  ScreenDpi(const ScreenDpi&) = delete;
+  ScreenDpi& operator=(const ScreenDpi&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  DWORD old_ = 0;
+  bool hadOld_ = false;
+  bool ok_ = false;
+};
 
 // ---------------------------------------------------------------------------
 // A fresh folder under the temp folder with a copy of the program under the

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks a built quorvane.exe: PE machine type, GUI subsystem, the icon and
+# Checks a built quorvane.exe: PE machine type, GUI subsystem, large address
+# awareness (4 GiB for a 32-bit program on 64-bit Windows), the icon and
 # manifest resources, and that it imports only the system DLLs it may rely on.
 set -u
 export LC_ALL=C  # objdump speaks the locale's language otherwise
@@ -15,6 +16,8 @@ case $machine in
   x86-64) check "PE32+ for x86-64" 'grep -q "file format pei-x86-64" <<<"$format" && grep -q "^Magic.*020b" <<<"$headers"' ;;
 esac
 check "GUI subsystem" 'grep -Eq "^Subsystem[[:space:]]+00000002" <<<"$headers"'
+characteristics=$(awk '/^Characteristics/ { print $2; exit }' <<<"$headers")
+check "large address aware (Characteristics $characteristics)" '(( characteristics & 0x20 ))'
 
 dlls=$(grep -i "DLL Name:" <<<"$headers" | awk '{print tolower($3)}' | sort -u | tr '\n' ' ')
 echo "imports: $dlls"

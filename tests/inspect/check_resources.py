@@ -130,6 +130,8 @@ def main(exe, arch, version_file, release):
         r'processorArchitecture="' + manifest_arch + '"', manifest) is not None)
     check("manifest names version " + version + ".0",
           f'name="Quorvane" version="{version}.0"' in manifest)
+    check("manifest declares per-monitor DPI awareness (v2, then v1)",
+          ">true/pm</dpiAware>" in manifest and ">PerMonitorV2,PerMonitor</dpiAwareness>" in manifest)
 
     block = res.get((RT_VERSION, 1), b"")
     check("version resource", bool(block))

@@ -212,6 +212,27 @@ TEST_F(ProgressWindowTest, ShowTimerMakesTheWindowVisible) {
   EXPECT_LE(elapsed, 7000u);
 }
 
+// Moved onto a monitor at 150 %: the window takes the place the system
+// suggests, and its controls and font grow by half.
+TEST_F(ProgressWindowTest, MoveToAnotherScalingResizesEverything) {
+  drain();
+  RECT suggested{100, 50, 1000, 210};
+  SendMessageA(window.mainWindow, WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT frame{}, client{}, button{};
+  GetWindowRect(window.mainWindow, &frame);
+  EXPECT_TRUE(EqualRect(&frame, &suggested));
+  GetClientRect(window.mainWindow, &client);
+  GetWindowRect(window.cancelButton, &button);
+  MapWindowPoints(nullptr, window.mainWindow, reinterpret_cast<POINT*>(&button), 2);
+  const RECT buttonExpected{client.right - 141, 9, client.right - 9, 57};
+  EXPECT_TRUE(EqualRect(&button, &buttonExpected));
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window.statusLine1, WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, -21);
+}
+
 TEST_F(ProgressWindowTest, StatusHandledAfterTheShowDelayShowsTheWindow) {
   drain();
   window.setStatus("stage", "early");

@@ -30,6 +30,8 @@ struct Snapshot {
   std::int32_t bar;           // PBM_GETPOS; -1 before the bar exists
   RECT rect;                  // window rectangle
   POINT clientOrigin;         // ClientToScreen(0, 0)
+  RECT controls[4];           // line 1, line 2, bar, button, in client coordinates
+  std::int32_t fontHeight;    // lfHeight of status line 1's font; 0 without one
   char title[TITLE_BYTES];    // each text NUL-terminated, cut to fit
   char line1[LINE_BYTES];
   char line2[LINE_BYTES];

@@ -60,6 +60,16 @@ void look(HWND window, e2e::journal::Snapshot& shot) {
   shot.bar = bar != nullptr ? static_cast<std::int32_t>(SendMessageA(bar, PBM_GETPOS, 0, 0)) : -1;
   GetWindowRect(window, &shot.rect);
   ClientToScreen(window, &shot.clientOrigin);
+  const HWND controls[] = {GetDlgItem(window, ID_STATUS_LINE1), GetDlgItem(window, ID_STATUS_LINE2),
+                           bar, button};
+  for (int i = 0; i < 4; ++i) {
+    if (controls[i] == nullptr) continue;
+    GetWindowRect(controls[i], &shot.controls[i]);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&shot.controls[i]), 2);
+  }
+  LOGFONTA font{};
+  const auto handle = reinterpret_cast<HFONT>(SendMessageA(controls[0], WM_GETFONT, 0, 0));
+  if (GetObjectA(handle, sizeof font, &font) != 0) shot.fontHeight = font.lfHeight;
   readText(window, shot.title);
   readText(GetDlgItem(window, ID_STATUS_LINE1), shot.line1);
   readText(GetDlgItem(window, ID_STATUS_LINE2), shot.line2);
