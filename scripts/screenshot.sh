@@ -28,12 +28,13 @@ finish() {
 trap finish EXIT
 trap 'exit 130' INT TERM
 wine_env_start "$root/wine"
+# A session takes its scaling as it starts.
+[ "$dpi" = 96 ] || wine_env_restart_at "$dpi"
 
 # The test is a Windows program: it sees the Unix files on drive Z:.
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 # Output to a file, not a pipe: Wine's background services would keep a pipe open.
 QV_SCREENSHOT_READY=$(windows_path "$work/ready") QV_SCREENSHOT_TAKEN=$(windows_path "$work/taken") \
-  QV_SCREENSHOT_DPI=$dpi \
   "$WINE64" "$root/x86_64/tests/e2e/e2e_tests.exe" --gtest_filter='Screenshot.*' \
   >"$work/test.log" 2>&1 </dev/null &
 test_pid=$!

@@ -2,6 +2,10 @@
 #   wine_env_start DIR   private WINEPREFIX under DIR, private Xvfb display,
 #                        one persistent wineserver, code page 932, Tokyo time
 #   wine_env_stop        stops what wine_env_start started, by process id
+#   wine_env_restart_at DPI
+#                        ends the session and starts it anew at that display
+#                        scaling (96: none); in the environment wine_env_start
+#                        exported, so also from a child such as CTest's emulator
 # Everything started is recorded, so a trap can stop it also on failure.
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine-kill.sh"
@@ -29,8 +33,8 @@ wine_env_start() {
   export DISPLAY=:$(head -n 1 "$dir/xvfb.display")
 
   mkdir -p "$WINEPREFIX"
-  local scaled=
-  ! qv_scaling_set "$WINEPREFIX" || scaled=1
+  # A test that was killed may have left its scaling behind.
+  qv_scaling_write "$WINEPREFIX" 96
   wineserver -p
   QV_WINESERVER_STARTED=1
   if [ ! -f "$WINEPREFIX/.qv-ready" ]; then
@@ -50,10 +54,18 @@ wine_env_start() {
     rm -f "$WINEPREFIX"/.qv-settings-*
     touch "$stamp"
   fi
-  if [ -n "$scaled" ]; then
-    "$WINE64" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
-      >>"$dir/wineboot.log" 2>&1 </dev/null
-  fi
+}
+
+# A session takes its scaling from the registry as it starts: under Wine 10
+# the monitors keep the DPI they had then for the whole session (programs
+# asking the system's DPI see a later value, their windows do not), so a
+# new scaling needs a new session. Under Wine 8 a later value would do.
+wine_env_restart_at() {
+  local dpi=$1
+  { timeout 20 wineserver -k; timeout 20 wineserver -w; } >/dev/null 2>&1 ||
+    qv_kill_prefix "$WINEPREFIX"
+  qv_scaling_write "$WINEPREFIX" "$dpi"
+  wineserver -p
 }
 
 wine_env_stop() {

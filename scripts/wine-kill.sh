@@ -1,7 +1,8 @@
 # Sourced by the Wine session scripts.
 #   qv_kill_prefix PREFIX   kills every process whose WINEPREFIX is PREFIX
-#   qv_scaling_set PREFIX   true when the prefix's user holds a display
-#                           scaling (LogPixels) of its own
+#   qv_scaling_write PREFIX DPI
+#                           gives the prefix's user that display scaling
+#                           (LogPixels; 96: none) while no server runs
 # For a wineserver that no longer answers (Wine 10's can loop for ever): its
 # clients, Wine's services and the server itself go, whatever chroot they
 # run in, as each carries the prefix in its environment.
@@ -17,11 +18,22 @@ qv_kill_prefix() {
   done
 }
 
-# A test sets the scaling only while it runs, but one that was killed leaves
-# it behind, and every later window test of the prefix would see it. Read
-# from the registry file, before the session's server has it open.
-qv_scaling_set() {
-  awk '/^\[/ { desktop = ($0 ~ /^\[Control Panel\\\\Desktop\]/) }
-       desktop && /^"LogPixels"=/ { found = 1 }
-       END { exit !found }' "$1/user.reg" 2>/dev/null
+# Gives the prefix's user the display scaling DPI (96: none of its own) in
+# its registry file. Only while no server has the prefix open: a running
+# server keeps its own copy of the registry and writes it back as it ends.
+qv_scaling_write() {
+  local file=$1/user.reg dpi=$2
+  [ -f "$file" ] || return 0
+  awk -v value="$(printf '"LogPixels"=dword:%08x' "$dpi")" -v set=$((dpi != 96)) '
+    /^\[/ {
+      if (desktop && set && !written) { print value; written = 1 }
+      desktop = ($0 ~ /^\[Control Panel\\\\Desktop\]/)
+    }
+    desktop && /^"LogPixels"=/ { next }
+    { print }
+    desktop && /^#time=/ && set && !written { print value; written = 1 }
+    END {
+      if (desktop && set && !written) { print value; written = 1 }
+      if (set && !written) { print ""; print "[Control Panel\\\\Desktop]"; print value }
+    }' "$file" >"$file.qv-new" && mv "$file.qv-new" "$file"
 }

@@ -12,6 +12,15 @@ if [ -n "${QV_USER_LOCALE:-}" ]; then
   export LC_CTYPE=${LC_ALL:-$LANG} LC_MESSAGES=$QV_USER_LOCALE
   unset LC_ALL
 fi
+# QV_SESSION_DPI runs the program in a session started at that display
+# scaling, and the session is started anew at 96 afterwards: the tests that
+# ask for it hold the desktop lock, so no other test shares the session.
+if [ -n "${QV_SESSION_DPI:-}" ]; then
+  . "$(dirname "$0")/wine-env.sh"
+  # The server must not hold CTest's pipe open: its output goes nowhere.
+  wine_env_restart_at "$QV_SESSION_DPI" >/dev/null 2>&1 </dev/null
+  trap 'wine_env_restart_at 96 >/dev/null 2>&1 </dev/null' EXIT
+fi
 out=$(mktemp /tmp/qv-wine-run.XXXXXX)
 /usr/lib/wine/wine64 "$@" >"$out" 2>&1 </dev/null
 code=$?

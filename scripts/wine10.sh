@@ -8,6 +8,8 @@
 #                         wineserver inside the chroot, code page 932, Tokyo time
 #   wine10_exec CMD ...   runs CMD inside the chroot, in the started session
 #   wine10_stop           stops what wine10_start started, by process id
+#   wine10_restart_at DPI ends the session and starts it anew at that display
+#                         scaling (96: none)
 #   wine10_kernel_runs_32bit_code
 #                         true when this machine's kernel lets a 64-bit
 #                         process enter 32-bit code, as the new WoW64 must
@@ -260,8 +262,8 @@ wine10_start() {
   local prefix=$dir/wineprefix
   if [ ! -f "$prefix/.qv-ready" ]; then rm -rf --one-file-system "$prefix"; fi
   mkdir -p "$prefix"
-  local scaled=
-  ! qv_scaling_set "$prefix" || scaled=1
+  # A test that was killed may have left its scaling behind.
+  qv_scaling_write "$prefix" 96
   wine10_exec "$QV_WINE10_SERVER" -p || return
   QV_W10_SERVER_STARTED=1
   # Output goes to a file: Wine's background services inherit it and keep
@@ -280,10 +282,18 @@ wine10_start() {
     rm -f "$prefix"/.qv-settings-*
     touch "$stamp"
   fi
-  if [ -n "$scaled" ]; then
-    wine10_exec wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
-      >>"$dir/wineboot.log" 2>&1 </dev/null || return
-  fi
+}
+
+# Ends the session and starts it anew at the display scaling DPI (96: none),
+# as wine_env_restart_at does for the host's Wine (scripts/wine-env.sh says
+# why a new session is needed). Works from a child of wine10_start's shell.
+wine10_restart_at() {
+  local dpi=$1 prefix=$QV_WINE10_SESSION/wineprefix
+  { wine10_command "$QV_WINE10_SERVER" -k && timeout 20 "${QV_W10_CMD[@]}" &&
+    wine10_command "$QV_WINE10_SERVER" -w && timeout 20 "${QV_W10_CMD[@]}"; } >/dev/null 2>&1 ||
+    qv_kill_prefix "$prefix"
+  qv_scaling_write "$prefix" "$dpi"
+  wine10_exec "$QV_WINE10_SERVER" -p
 }
 
 wine10_stop() {

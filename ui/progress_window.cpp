@@ -2,23 +2,31 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 #include "app/cancel.h"
 #include "ui/status_buffers.h"
+#include "ui/window_layout.h"
+
+// Sent by Windows 10 (version 1703) and later before a move onto a monitor
+// of another scaling; the headers name it only for programs that require it.
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
 
 namespace {
 
 constexpr DWORD WINDOW_STYLE = WS_POPUP | WS_BORDER | WS_DLGFRAME | WS_SYSMENU;
-constexpr int CLIENT_WIDTH = 600;
-constexpr int CLIENT_HEIGHT = 72;
-constexpr int FONT_HEIGHT = 14;
 constexpr const char* CANCELLED_TITLE = "Quorvane: キャンセルされました。";
 
-// Every size of the window is given in pixels at this DPI (100 % scaling)
-// and scaled to the DPI the window is shown at, so that the system never
-// stretches the window's picture, which would blur its texts.
-constexpr int BASE_DPI = 96;
-
-int scaled(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), BASE_DPI); }
+// A call of Windows 10 (version 1607) and later, asked for by name: the
+// program must also start where it is missing.
+template <typename Call>
+Call user32Call(const char* name) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(
+      user32 != nullptr ? GetProcAddress(user32, name) : nullptr));
+}
 
 // The screen's DPI: the only one there is before the window exists, and
 // the window's own on systems that scale all monitors alike.
@@ -30,53 +38,36 @@ UINT screenDpi() {
   return dpi > 0 ? static_cast<UINT>(dpi) : BASE_DPI;
 }
 
-// The DPI of the monitor the window is on. Asked for by name, as Windows
-// before 10 (version 1607) lacks the call and the program must start there.
+// The DPI of the monitor the window is on.
 UINT windowDpi(HWND window) {
-  using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowCall>(reinterpret_cast<void (*)()>(
-      user32 != nullptr ? GetProcAddress(user32, "GetDpiForWindow") : nullptr));
+  static const auto getDpiForWindow = user32Call<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
   const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
   return dpi != 0 ? dpi : screenDpi();
 }
 
-// The window's place: centred across the work area, its client area a
-// third of the way down with the frame above it. The width is the client
-// width, frame included.
-RECT windowPlace(UINT dpi) {
-  RECT workArea{};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
-  const int workHeight = workArea.bottom - workArea.top;
-  const int workWidth = workArea.right - workArea.left;
-  const int width = scaled(CLIENT_WIDTH, dpi);
-  const int height = scaled(CLIENT_HEIGHT, dpi);
-  const int clientTop = (workHeight - height) / 3;
-  RECT frame{0, clientTop, width, clientTop + height};
-  AdjustWindowRect(&frame, WINDOW_STYLE, FALSE);
-  const int left = (workWidth - width) / 2;
-  return RECT{left, frame.top, left + width, frame.bottom};
+}  // namespace
+
+// The caption is drawn at the DPI of the window's monitor, which differs
+// from the one the user signed in with (all that AdjustWindowRect knows)
+// when monitors scale apart.
+FrameInsets frameInsets(UINT dpi) {
+  static const auto adjustForDpi =
+      user32Call<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT frame{0, 0, 0, 0};
+  if (adjustForDpi == nullptr || !adjustForDpi(&frame, WINDOW_STYLE, FALSE, 0, dpi)) {
+    frame = RECT{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WINDOW_STYLE, FALSE, 0);
+  }
+  return FrameInsets{-frame.left, -frame.top, frame.right, frame.bottom};
 }
 
-// The controls in the order status line 1, status line 2, bar, button.
-constexpr int CONTROL_COUNT = 4;
-struct ControlPlace {
-  int x;
-  int y;
-  int width;
-  int height;
-};
+namespace {
 
-// Where each control goes in a client area clientWidth wide at the DPI:
-// the texts and the bar leave room for the button on the right.
-void placeControls(int clientWidth, UINT dpi, ControlPlace (&places)[CONTROL_COUNT]) {
-  const int textWidth = clientWidth - scaled(100, dpi);
-  const int left = scaled(6, dpi);
-  const int height = scaled(16, dpi);
-  places[0] = {left, scaled(6, dpi), textWidth, height};
-  places[1] = {left, scaled(28, dpi), textWidth, height};
-  places[2] = {left, scaled(50, dpi), textWidth, height};
-  places[3] = {clientWidth - scaled(94, dpi), scaled(6, dpi), scaled(88, dpi), scaled(32, dpi)};
+Place placeOnWorkArea(UINT dpi) {
+  RECT workArea{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+  return windowPlace(workArea.right - workArea.left, workArea.bottom - workArea.top, dpi,
+                     frameInsets(dpi));
 }
 
 int clientWidthOf(HWND window) {
@@ -86,75 +77,26 @@ int clientWidthOf(HWND window) {
 }
 
 HFONT createStatusFont(UINT dpi) {
-  return CreateFontA(-scaled(FONT_HEIGHT, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+  return CreateFontA(-scaledPixels(FONT_HEIGHT, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                      SHIFTJIS_CHARSET, 0, 0, DRAFT_QUALITY, FF_MODERN | FIXED_PITCH,
                      "ＭＳ Ｐゴシック");
 }
 
-// Moved onto a monitor of another scaling: the window takes the place and
-// size the system suggests, and its controls and font follow. The new font
-// replaces the old one, which no control uses afterwards.
-void rescale(HWND window, UINT dpi, const RECT& suggested) {
-  SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  const HWND controls[CONTROL_COUNT] = {GetDlgItem(window, IDC_STATUS_LINE1),
-                                        GetDlgItem(window, IDC_STATUS_LINE2),
-                                        FindWindowExA(window, nullptr, PROGRESS_CLASSA, nullptr),
-                                        GetDlgItem(window, IDC_CANCEL_BUTTON)};
-  ControlPlace places[CONTROL_COUNT];
-  placeControls(clientWidthOf(window), dpi, places);
-  HFONT oldFont = nullptr;
-  HFONT font = createStatusFont(dpi);
-  for (int i = 0; i < CONTROL_COUNT; ++i) {
-    if (controls[i] == nullptr) continue;
-    MoveWindow(controls[i], places[i].x, places[i].y, places[i].width, places[i].height, TRUE);
-    if (font == nullptr || i == 2) continue;  // the bar keeps its own font
-    if (oldFont == nullptr) {
-      oldFont = reinterpret_cast<HFONT>(SendMessageA(controls[i], WM_GETFONT, 0, 0));
-    }
-    SendMessageA(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  }
-  if (oldFont != nullptr) DeleteObject(oldFont);
-}
-
 HWND createControl(HWND parent, HINSTANCE instance, const char* className, const char* text,
-                   int x, int y, int width, int height, int id) {
-  return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE, x, y, width, height, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+                   const Place& at, int id) {
+  return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE, at.x, at.y, at.width,
+                         at.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         instance, nullptr);
 }
 
-void showStatusText(HWND window, int controlId, StatusLine line) {
+void moveControl(HWND control, const Place& to) {
+  if (control != nullptr) MoveWindow(control, to.x, to.y, to.width, to.height, TRUE);
+}
+
+void showStatusText(HWND control, StatusLine line) {
   char text[STATUS_TEXT2_SIZE];
   takeStatusText(line, text, sizeof text);
-  SetWindowTextA(GetDlgItem(window, controlId), text);
-}
-
-// The window is shown by the show timer. Its message is only produced while
-// no posted message waits, and a worker in a fast per-entry pass re-posts a
-// status notification as soon as the last one is handled, so the timer
-// could be held back until the pass ends. The creation time is kept in the
-// window's user data, and a status notification handled after the show
-// delay shows the window just as the timer would, its texts already set.
-void rememberCreationTime(HWND window) {
-  SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(GetTickCount()));
-}
-
-bool showIsDue(HWND window) {
-  const auto created = static_cast<DWORD>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  return GetTickCount() - created >= SHOW_DELAY_MS;
-}
-
-// Both lines get the latest texts before the first paint, also when a
-// notification of the other line is still waiting behind this one.
-void showNow(HWND window) {
-  char text[STATUS_TEXT2_SIZE];
-  copyStatusText(StatusLine::First, text, sizeof text);
-  SetWindowTextA(GetDlgItem(window, IDC_STATUS_LINE1), text);
-  copyStatusText(StatusLine::Second, text, sizeof text);
-  SetWindowTextA(GetDlgItem(window, IDC_STATUS_LINE2), text);
-  KillTimer(window, IDT_SHOW_DELAY);
-  ShowWindow(window, SW_SHOW);
-  UpdateWindow(window);
+  SetWindowTextA(control, text);
 }
 
 // The bar's own procedure, wrapped: a position posted by the worker is
@@ -195,47 +137,97 @@ bool ProgressWindow::createWindow(HINSTANCE appInstance) {
   if (!RegisterClassExA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   UINT dpi = screenDpi();
-  RECT place = windowPlace(dpi);
-  mainWindow = CreateWindowExA(0, APP_NAME, APP_NAME, WINDOW_STYLE, place.left, place.top,
-                               place.right - place.left, place.bottom - place.top, nullptr,
-                               nullptr, instance, nullptr);
+  Place place = placeOnWorkArea(dpi);
+  // The procedure learns which ProgressWindow it serves from the creation
+  // parameter, before the first message that needs it.
+  mainWindow = CreateWindowExA(0, APP_NAME, APP_NAME, WINDOW_STYLE, place.x, place.y, place.width,
+                               place.height, nullptr, nullptr, instance, this);
   if (mainWindow == nullptr) return false;
   // Where each monitor has a scaling of its own, the window's may differ
   // from the screen's: everything is sized by the window's.
   if (const UINT monitorDpi = windowDpi(mainWindow); monitorDpi != dpi) {
     dpi = monitorDpi;
-    place = windowPlace(dpi);
-    SetWindowPos(mainWindow, nullptr, place.left, place.top, place.right - place.left,
-                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    place = placeOnWorkArea(dpi);
+    SetWindowPos(mainWindow, nullptr, place.x, place.y, place.width, place.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  view_.dpi = dpi;
 
   InitCommonControls();
-
-  ControlPlace places[CONTROL_COUNT];
-  placeControls(clientWidthOf(mainWindow), dpi, places);
-  const auto create = [this, &places](int index, const char* className, const char* text, int id) {
-    const ControlPlace& at = places[index];
-    return createControl(mainWindow, instance, className, text, at.x, at.y, at.width, at.height,
-                         id);
-  };
-  statusLine1 = create(0, "STATIC", "", IDC_STATUS_LINE1);
-  statusLine2 = create(1, "STATIC", "", IDC_STATUS_LINE2);
-  progressBar = create(2, PROGRESS_CLASSA, "", 0);
-  cancelButton = create(3, "BUTTON", "ｷｬﾝｾﾙ", IDC_CANCEL_BUTTON);
-
-  wrapProgressBar(progressBar);
-  PostMessageA(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 1024));
-
-  // Never deleted but on a move to a monitor of another scaling: the font
-  // lives as long as the window, which lives until the process ends.
-  HFONT font = createStatusFont(dpi);
-  if (font != nullptr) {
-    const WPARAM fontParam = reinterpret_cast<WPARAM>(font);
-    PostMessageA(statusLine1, WM_SETFONT, fontParam, 0);
-    PostMessageA(statusLine2, WM_SETFONT, fontParam, 0);
-    PostMessageA(cancelButton, WM_SETFONT, fontParam, 0);
-  }
+  createControls();
+  statusLine1 = view_.statusLine1;
+  statusLine2 = view_.statusLine2;
+  progressBar = view_.progressBar;
+  cancelButton = view_.cancelButton;
   return true;
+}
+
+void ProgressWindow::createControls() {
+  const ControlLayout layout = layoutControls(clientWidthOf(view_.window), view_.dpi);
+  view_.statusLine1 =
+      createControl(view_.window, instance, "STATIC", "", layout.statusLine1, IDC_STATUS_LINE1);
+  view_.statusLine2 =
+      createControl(view_.window, instance, "STATIC", "", layout.statusLine2, IDC_STATUS_LINE2);
+  view_.progressBar = createControl(view_.window, instance, PROGRESS_CLASSA, "", layout.progressBar, 0);
+  view_.cancelButton = createControl(view_.window, instance, "BUTTON", "ｷｬﾝｾﾙ",
+                                     layout.cancelButton, IDC_CANCEL_BUTTON);
+
+  wrapProgressBar(view_.progressBar);
+  PostMessageA(view_.progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 1024));
+  // Set at once, on this thread that owns the controls: a font handed over
+  // later could arrive after a change of DPI and put the old size back.
+  setFont(view_.dpi);
+}
+
+// Gives the status lines and the button the font for the DPI; the bar keeps
+// its own. The font the window had before is no longer used by any control
+// and goes. Without a new font the old one (or the system's) stays.
+void ProgressWindow::setFont(UINT dpi) {
+  HFONT font = createStatusFont(dpi);
+  if (font == nullptr) return;
+  const BOOL redraw = IsWindowVisible(view_.window);
+  for (HWND control : {view_.statusLine1, view_.statusLine2, view_.cancelButton}) {
+    if (control != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+  }
+  if (view_.font != nullptr) DeleteObject(view_.font);
+  view_.font = font;
+}
+
+// Moved onto a monitor of another scaling: the window takes the place and
+// size the system suggests (the size WM_GETDPISCALEDSIZE gave), and its
+// controls and font follow.
+void ProgressWindow::rescale(UINT dpi, const RECT& suggested) {
+  view_.dpi = dpi;
+  SetWindowPos(view_.window, nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  const ControlLayout layout = layoutControls(clientWidthOf(view_.window), dpi);
+  moveControl(view_.statusLine1, layout.statusLine1);
+  moveControl(view_.statusLine2, layout.statusLine2);
+  moveControl(view_.progressBar, layout.progressBar);
+  moveControl(view_.cancelButton, layout.cancelButton);
+  setFont(dpi);
+}
+
+// The window is shown by the show timer. Its message is only produced while
+// no posted message waits, and a worker in a fast per-entry pass re-posts a
+// status notification as soon as the last one is handled, so the timer
+// could be held back until the pass ends. A status notification handled
+// after the show delay shows the window just as the timer would, its texts
+// already set.
+bool ProgressWindow::showIsDue() const { return GetTickCount() - view_.createdTick >= SHOW_DELAY_MS; }
+
+// Both lines get the latest texts before the first paint, also when a
+// notification of the other line is still waiting behind this one.
+void ProgressWindow::showNow() {
+  char text[STATUS_TEXT2_SIZE];
+  copyStatusText(StatusLine::First, text, sizeof text);
+  SetWindowTextA(view_.statusLine1, text);
+  copyStatusText(StatusLine::Second, text, sizeof text);
+  SetWindowTextA(view_.statusLine2, text);
+  KillTimer(view_.window, IDT_SHOW_DELAY);
+  ShowWindow(view_.window, SW_SHOW);
+  UpdateWindow(view_.window);
 }
 
 void ProgressWindow::runMessageLoop() {
@@ -254,43 +246,63 @@ void ProgressWindow::runMessageLoop() {
 }
 
 LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<ProgressWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->view_.window = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  return self->handleMessage(message, wParam, lParam);
+}
+
+LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       // Runs from creation on; its message only comes once the main thread
       // pumps, which it does only for runs that outlast the first wait.
-      SetTimer(window, IDT_SHOW_DELAY, SHOW_DELAY_MS, nullptr);
-      rememberCreationTime(window);
+      SetTimer(view_.window, IDT_SHOW_DELAY, SHOW_DELAY_MS, nullptr);
+      view_.createdTick = GetTickCount();
       return 0;
 
     case WM_TIMER:
-      showNow(window);
+      showNow();
       return 0;
 
     case WM_COMMAND:
       if (LOWORD(wParam) != IDC_CANCEL_BUTTON) break;
-      SetWindowTextA(window, CANCELLED_TITLE);
-      EnableWindow(GetDlgItem(window, IDC_CANCEL_BUTTON), FALSE);
+      SetWindowTextA(view_.window, CANCELLED_TITLE);
+      EnableWindow(view_.cancelButton, FALSE);
       cancelFlag.store(true);
       return 0;
 
     case WM_STATUS_LINE1:
-      showStatusText(window, IDC_STATUS_LINE1, StatusLine::First);
-      if (!IsWindowVisible(window) && showIsDue(window)) showNow(window);
+      showStatusText(view_.statusLine1, StatusLine::First);
+      if (!IsWindowVisible(view_.window) && showIsDue()) showNow();
       return 0;
 
     case WM_STATUS_LINE2:
-      showStatusText(window, IDC_STATUS_LINE2, StatusLine::Second);
-      if (!IsWindowVisible(window) && showIsDue(window)) showNow(window);
+      showStatusText(view_.statusLine2, StatusLine::Second);
+      if (!IsWindowVisible(view_.window) && showIsDue()) showNow();
       return 0;
 
+    case WM_GETDPISCALEDSIZE: {
+      // About to move onto a monitor of another scaling: ask for the size
+      // the window is made with there, so the client area stays exact.
+      const UINT dpi = static_cast<UINT>(wParam);
+      const WindowSize size = windowSize(dpi, frameInsets(dpi));
+      *reinterpret_cast<SIZE*>(lParam) = SIZE{size.width, size.height};
+      return TRUE;
+    }
+
     case WM_DPICHANGED:
-      rescale(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      rescale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
 
     case WM_DESTROY:
-      KillTimer(window, IDT_SHOW_DELAY);
+      KillTimer(view_.window, IDT_SHOW_DELAY);
       PostQuitMessage(0);
       return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcA(view_.window, message, wParam, lParam);
 }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "ui/window_layout.h"
+
 constexpr int IDC_STATUS_LINE1 = 110;
 constexpr int IDC_STATUS_LINE2 = 111;
 constexpr int IDC_CANCEL_BUTTON = 112;
@@ -52,6 +54,37 @@ class ProgressWindow {
   std::int64_t progressDone = 0;   // work done in the current stage, in its own unit
   double progressScale = 1.0;      // stage total / 1024
   std::int32_t lastPosition = 0;   // last position posted to the bar
+
+ private:
+  // The window thread's own picture of the window: the worker forgets its
+  // handles above when it closes the window, while the window may still be
+  // handling messages. Only createWindow and the window procedure touch it.
+  struct View {
+    HWND window = nullptr;       // the popup
+    HWND statusLine1 = nullptr;  // the controls, as created (any may be null)
+    HWND statusLine2 = nullptr;
+    HWND progressBar = nullptr;
+    HWND cancelButton = nullptr;
+    HFONT font = nullptr;        // the status lines' and the button's; null: the system font
+    UINT dpi = 0;                // the DPI everything is sized for
+    DWORD createdTick = 0;       // GetTickCount at creation, for the show delay
+  };
+
+  friend LRESULT CALLBACK progressWindowProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void createControls();
+  void setFont(UINT dpi);
+  void showNow();
+  bool showIsDue() const;
+  void rescale(UINT dpi, const RECT& suggested);
+
+  View view_;
 };
 
+// The frame of the window's style at a DPI: by the DPI itself where the
+// system can say (Windows 10 version 1607 on), else the sign-in scaling's.
+FrameInsets frameInsets(UINT dpi);
+
+// The class's procedure: finds the ProgressWindow given at creation and
+// hands the message to it.
 LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

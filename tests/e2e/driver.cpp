@@ -900,22 +900,28 @@ Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options
   return launchLine(nullptr, &commandLine, options);
 }
 
-constexpr const char* DESKTOP_KEY = "Control Panel\\Desktop";
-
-ScreenDpi::ScreenDpi(DWORD dpi) {
-  DWORD size = sizeof old_;
-  hadOld_ = RegGetValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", RRF_RT_REG_DWORD, nullptr,
-                         &old_, &size) == ERROR_SUCCESS;
-  ok_ = RegSetKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", REG_DWORD, &dpi,
-                        sizeof dpi) == ERROR_SUCCESS;
-}
-
-ScreenDpi::~ScreenDpi() {
-  if (hadOld_) {
-    RegSetKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", REG_DWORD, &old_, sizeof old_);
-  } else {
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels");
+UINT sessionDpi() {
+  // Wine 10 shows a program that does not declare itself aware of scalings
+  // a screen of 96 DPI; Wine 8 declares nothing and scales nothing.
+  using AwarenessCall = BOOL(WINAPI*)(HANDLE);
+  using WindowDpiCall = UINT(WINAPI*)(HWND);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  const auto beAware = reinterpret_cast<AwarenessCall>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+  const auto windowDpi = reinterpret_cast<WindowDpiCall>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
+  if (beAware != nullptr) beAware(reinterpret_cast<HANDLE>(-4));  // per monitor, version 2
+  // The monitor's DPI, which a window is made at, where the system can say.
+  HWND probe = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  UINT dpi = probe != nullptr && windowDpi != nullptr ? windowDpi(probe) : 0;
+  if (probe != nullptr) DestroyWindow(probe);
+  if (dpi == 0) {
+    HDC screen = GetDC(nullptr);
+    dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
   }
+  return dpi;
 }
 
 Sandbox::Sandbox(const std::string& programName) : programName_(programName) {

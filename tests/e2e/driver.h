@@ -200,21 +200,11 @@ Outcome launchWide(const std::wstring& commandLine, const LaunchOptions& options
 // The ANSI text in UTF-16, by the code page's table.
 std::wstring widened(const std::string& ansi);
 
-// Sets the display scaling, HKCU\Control Panel\Desktop LogPixels, for the
-// programs started from now on, and puts the old value back when it goes.
-class ScreenDpi {
- public:
-  explicit ScreenDpi(DWORD dpi);
-  ~ScreenDpi();
-  ScreenDpi(const ScreenDpi&) = delete;
-  ScreenDpi& operator=(const ScreenDpi&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  DWORD old_ = 0;
-  bool hadOld_ = false;
-  bool ok_ = false;
-};
+// The display scaling of the session's monitor, as a program that declares
+// itself aware of scalings sees it; makes the calling process such a
+// program, so its own look at the screen (the work area) is in pixels too.
+// A session takes its scaling as it starts: see scripts/wine-run.sh.
+UINT sessionDpi();
 
 // ---------------------------------------------------------------------------
 // A fresh folder under the temp folder with a copy of the program under the

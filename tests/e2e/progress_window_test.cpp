@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 
 #include "tests/e2e/driver.h"
 
@@ -109,36 +110,42 @@ TEST(ProgressWindow, CancelDuringClipboardStageDoesNotStopIt) {
   EXPECT_GE(out.endedMs - out.clipboardReleasedMs, 900) << out.summary();
 }
 
-// Every size of the window is pixels at 96 DPI scaled by the display's:
-// at 144 (150 %) its place, its controls and its font are half as large
-// again. Only programs started while the scaling is set see it.
+// Every size of the window is pixels at 96 DPI scaled by the display's, in
+// the session the test is given: 96, or QV_SESSION_DPI, for which CTest
+// runs it in a session started anew at that scaling (scripts/wine-run.sh:
+// Wine 10 keeps a session's monitor DPI from its start, Wine 8 would also
+// follow a later value). At 120 the rounding of 125 % must not let the
+// status lines run into the button.
 TEST(ProgressWindow, SizesFollowTheDisplayScaling) {
-  for (const int dpi : {96, 144}) {
-    const auto s = [dpi](int pixels) { return static_cast<LONG>(MulDiv(pixels, dpi, 96)); };
-    const e2e::ScreenDpi scaling(static_cast<DWORD>(dpi));
-    ASSERT_TRUE(scaling.ok());
-    OneFileRun run;
-    const e2e::Outcome out = run.run(heldUntilShownFor(300));
-    ASSERT_TRUE(out.finished()) << out.summary();
-    const e2e::WindowSeen& window = out.window;
-    ASSERT_TRUE(window.shown) << out.summary();
-    const RECT area = workArea();
-    EXPECT_EQ(window.rect.left, (area.right - area.left - s(600)) / 2) << out.summary();
-    EXPECT_EQ(window.rect.right - window.rect.left, s(600)) << out.summary();
-    EXPECT_EQ(window.clientOrigin.y, (area.bottom - area.top - s(72)) / 3) << out.summary();
-    // The frame is as wide on the right as on the left.
-    const LONG clientWidth = s(600) - 2 * (window.clientOrigin.x - window.rect.left);
-    const LONG textWidth = clientWidth - s(100);
-    const auto place = [&window](int i) {  // x, y, width, height of a control
-      const RECT& r = window.controls[i];
-      return std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top};
-    };
-    EXPECT_EQ(place(0), (std::array<LONG, 4>{s(6), s(6), textWidth, s(16)})) << dpi;
-    EXPECT_EQ(place(1), (std::array<LONG, 4>{s(6), s(28), textWidth, s(16)})) << dpi;
-    EXPECT_EQ(place(2), (std::array<LONG, 4>{s(6), s(50), textWidth, s(16)})) << dpi;
-    EXPECT_EQ(place(3), (std::array<LONG, 4>{clientWidth - s(94), s(6), s(88), s(32)})) << dpi;
-    EXPECT_EQ(window.fontHeight, -s(14)) << dpi;
-  }
+  const char* asked = std::getenv("QV_SESSION_DPI");
+  const int dpi = asked != nullptr && *asked != '\0' ? std::atoi(asked) : 96;
+  // A scaling that did not take would measure the wrong thing.
+  ASSERT_EQ(e2e::sessionDpi(), static_cast<UINT>(dpi)) << "the session runs at another scaling";
+  const auto s = [dpi](int pixels) { return static_cast<LONG>(MulDiv(pixels, dpi, 96)); };
+  OneFileRun run;
+  const e2e::Outcome out = run.run(heldUntilShownFor(300));
+  ASSERT_TRUE(out.finished()) << out.summary();
+  const e2e::WindowSeen& window = out.window;
+  ASSERT_TRUE(window.shown) << out.summary();
+  const RECT area = workArea();
+  EXPECT_EQ(window.rect.left, (area.right - area.left - s(600)) / 2) << out.summary();
+  EXPECT_EQ(window.rect.right - window.rect.left, s(600)) << out.summary();
+  EXPECT_EQ(window.clientOrigin.y, (area.bottom - area.top - s(72)) / 3) << out.summary();
+  // The frame is as wide on the right as on the left, and as deep below.
+  const LONG clientWidth = s(600) - 2 * (window.clientOrigin.x - window.rect.left);
+  EXPECT_EQ(window.rect.bottom - window.clientOrigin.y - (window.clientOrigin.x - window.rect.left),
+            s(72));
+  const LONG buttonX = clientWidth - s(94);
+  const LONG textWidth = buttonX - s(6);
+  const auto place = [&window](int i) {  // x, y, width, height of a control
+    const RECT& r = window.controls[i];
+    return std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  };
+  EXPECT_EQ(place(0), (std::array<LONG, 4>{s(6), s(6), textWidth, s(16)}));
+  EXPECT_EQ(place(1), (std::array<LONG, 4>{s(6), s(28), textWidth, s(16)}));
+  EXPECT_EQ(place(2), (std::array<LONG, 4>{s(6), s(50), textWidth, s(16)}));
+  EXPECT_EQ(place(3), (std::array<LONG, 4>{buttonX, s(6), s(88), s(32)}));
+  EXPECT_EQ(window.fontHeight, -s(14));
 }
 
 LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 
 #include "tests/e2e/driver.h"
 
@@ -18,9 +17,6 @@ TEST(Screenshot, HoldsTheWindowOnScreen) {
   const char* ready = std::getenv("QV_SCREENSHOT_READY");
   const char* taken = std::getenv("QV_SCREENSHOT_TAKEN");
   if (ready == nullptr || taken == nullptr) GTEST_SKIP() << "run by scripts/screenshot.sh";
-  std::optional<e2e::ScreenDpi> scaling;
-  const char* dpi = std::getenv("QV_SCREENSHOT_DPI");
-  if (dpi != nullptr) scaling.emplace(std::strtoul(dpi, nullptr, 10));
 
   e2e::Sandbox box;
   ASSERT_TRUE(box.writeFileOfSize("資料\\大きなファイル.bin", 8ull << 30));

@@ -212,13 +212,14 @@ TEST_F(ProgressWindowTest, ShowTimerMakesTheWindowVisible) {
   EXPECT_LE(elapsed, 7000u);
 }
 
-// Moved onto a monitor at 150 %: the window takes the place the system
-// suggests, and its controls and font grow by half.
+// Moved onto a monitor at 150 % before the window ever pumped: the window
+// takes the place the system suggests, and its controls and font grow by
+// half, and stay so once the queue is drained.
 TEST_F(ProgressWindowTest, MoveToAnotherScalingResizesEverything) {
-  drain();
   RECT suggested{100, 50, 1000, 210};
   SendMessageA(window.mainWindow, WM_DPICHANGED, MAKEWPARAM(144, 144),
                reinterpret_cast<LPARAM>(&suggested));
+  drain();
   RECT frame{}, client{}, button{};
   GetWindowRect(window.mainWindow, &frame);
   EXPECT_TRUE(EqualRect(&frame, &suggested));
@@ -227,10 +228,21 @@ TEST_F(ProgressWindowTest, MoveToAnotherScalingResizesEverything) {
   MapWindowPoints(nullptr, window.mainWindow, reinterpret_cast<POINT*>(&button), 2);
   const RECT buttonExpected{client.right - 141, 9, client.right - 9, 57};
   EXPECT_TRUE(EqualRect(&button, &buttonExpected));
-  LOGFONTA font{};
-  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window.statusLine1, WM_GETFONT, 0, 0)),
-             sizeof font, &font);
-  EXPECT_EQ(font.lfHeight, -21);
+  for (HWND control : {window.statusLine1, window.statusLine2, window.cancelButton}) {
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -21);
+  }
+}
+
+// In a session signed in at 96 DPI, a window on a monitor at 144 is framed
+// by that monitor's caption, so its client area keeps its exact height.
+TEST(ProgressWindowFrame, FollowsTheWindowsDpiNotTheSessions) {
+  const FrameInsets at96 = frameInsets(96);
+  const FrameInsets at144 = frameInsets(144);
+  EXPECT_GT(at144.top, at96.top);
+  const WindowSize size = windowSize(144, at144);
+  EXPECT_EQ(size.height - at144.top - at144.bottom, 108);
 }
 
 TEST_F(ProgressWindowTest, StatusHandledAfterTheShowDelayShowsTheWindow) {
@@ -239,8 +251,8 @@ TEST_F(ProgressWindowTest, StatusHandledAfterTheShowDelayShowsTheWindow) {
   drain();
   EXPECT_FALSE(window.isVisible());  // before the delay a notification only sets its text
 
-  // As if created six seconds ago, with a busy worker keeping the timer back.
-  SetWindowLongPtrA(window.mainWindow, GWLP_USERDATA, static_cast<LONG_PTR>(GetTickCount() - 6000));
+  // Past the show delay, with a busy worker keeping the timer back.
+  Sleep(SHOW_DELAY_MS + 100);
   window.setStatus("stage 2", "first");
   window.setStatusLine2("latest");
   MSG message;
