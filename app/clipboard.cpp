@@ -66,15 +66,16 @@ bool fillLocale(HGLOBAL block, LCID locale) {
   return fill(block, reinterpret_cast<const char*>(&locale), sizeof locale);
 }
 
-// The Unicode text of an output of `bytes` bytes (without its NUL) that
-// holds stand-ins, in a block of its own; false when it cannot be made.
-bool fillUnicode(HGLOBAL block, const char* text, std::size_t bytes, std::size_t units,
+// The Unicode text, unicodeLength units long, of an output of `bytes`
+// bytes (without its NUL) that holds stand-ins, in a block of its own;
+// false when it cannot be made.
+bool fillUnicode(HGLOBAL block, const char* text, std::size_t bytes, std::size_t unicodeLength,
                  const StandIns& standIns) {
   if (block == nullptr) return false;
   auto* memory = static_cast<wchar_t*>(GlobalLock(block));
   if (memory == nullptr) return false;
-  const bool written = unicodeForm(text, bytes, standIns, memory, units) == units;
-  memory[units] = L'\0';
+  const bool written = writeUnicodeForm(text, bytes, standIns, memory, unicodeLength);
+  memory[unicodeLength] = L'\0';
   GlobalUnlock(block);
   return written;
 }
@@ -99,15 +100,17 @@ void offer(UINT format, GlobalBlock& block, bool filled) {
 // accepted it. The text's block is made first, so that the others can only
 // take memory it does not need; they are made before the clipboard is
 // opened, which stays open no longer than for the text alone.
-Attempt attemptCopy(const char* text, SIZE_T bytes, const StandIns& standIns, std::size_t units) {
+Attempt attemptCopy(const char* text, SIZE_T bytes, const StandIns& standIns,
+                    std::size_t unicodeLength) {
   GlobalBlock block(bytes);
   if (block.get() == nullptr) return Attempt::NoMemory;
   if (!fill(block.get(), text, bytes)) return Attempt::Failed;
   const LCID locale = textLocale();
   GlobalBlock localeBlock(locale != 0 ? sizeof locale : 0);
   const bool localeFilled = fillLocale(localeBlock.get(), locale);
-  GlobalBlock unicodeBlock(units != 0 ? (units + 1) * sizeof(wchar_t) : 0);
-  const bool unicodeFilled = fillUnicode(unicodeBlock.get(), text, bytes - 1, units, standIns);
+  GlobalBlock unicodeBlock(unicodeLength != 0 ? (unicodeLength + 1) * sizeof(wchar_t) : 0);
+  const bool unicodeFilled =
+      fillUnicode(unicodeBlock.get(), text, bytes - 1, unicodeLength, standIns);
   if (!openClipboard()) return Attempt::Failed;
   EmptyClipboard();
   const bool accepted = SetClipboardData(CF_TEXT, block.get()) != nullptr;
@@ -122,17 +125,17 @@ Attempt attemptCopy(const char* text, SIZE_T bytes, const StandIns& standIns, st
 
 }  // namespace
 
-bool copyTextToClipboard(const char* text, const StandIns& standIns) {
+CopyResult copyTextToClipboard(const char* text, const StandIns& standIns) {
   const SIZE_T bytes = std::strlen(text) + 1;
   // Counted once; without stand-ins there is no Unicode text to make.
-  const std::size_t units = standIns.empty() ? 0 : unicodeForm(text, bytes - 1, standIns);
+  const std::size_t unicodeLength = standIns.empty() ? 0 : ::unicodeLength(text, bytes - 1, standIns);
   for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
-    switch (attemptCopy(text, bytes, standIns, units)) {
-      case Attempt::Copied: return true;
-      case Attempt::NoMemory: return false;
+    switch (attemptCopy(text, bytes, standIns, unicodeLength)) {
+      case Attempt::Copied: return CopyResult::Copied;
+      case Attempt::NoMemory: return CopyResult::OutOfMemory;
       case Attempt::Failed: break;
     }
     Sleep(ATTEMPT_PAUSE_MS);
   }
-  return false;
+  return CopyResult::Busy;
 }

@@ -2,6 +2,12 @@
 
 #include "text/stand_in.h"
 
+enum class CopyResult {
+  Copied,       // the clipboard holds the text
+  Busy,         // another program kept the clipboard through every attempt
+  OutOfMemory,  // no memory block for the text; the clipboard was not touched
+};
+
 // Places a NUL-terminated Shift_JIS text on the clipboard as CF_TEXT, waiting
 // out another program that holds the clipboard: up to 10 attempts of up to 20
 // opens 50 ms apart, 300 ms between attempts (at most about 13 s). Gives up at
@@ -13,4 +19,4 @@
 // and, when standIns is not empty, the Unicode text itself with the real
 // characters for those "?"s. Neither is part of what the run promises: a
 // lack of memory for them leaves the text alone on the clipboard.
-bool copyTextToClipboard(const char* text, const StandIns& standIns);
+CopyResult copyTextToClipboard(const char* text, const StandIns& standIns);

@@ -9,3 +9,4 @@ constexpr std::int32_t EXIT_CANCELLED = -11;         // worker stopped at a canc
 constexpr std::int32_t EXIT_SETTINGS_FAILED = -12;   // INI report shown
 constexpr std::int32_t EXIT_ARGUMENTS_FAILED = -13;  // argument report shown
 constexpr std::int32_t EXIT_CLIPBOARD_FAILED = -14;  // clipboard message shown
+constexpr std::int32_t EXIT_OUT_OF_MEMORY = -15;     // memory message shown; clipboard untouched

@@ -1,8 +1,12 @@
 #include "app/job.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "app/cancel.h"
 #include "app/clipboard.h"
 #include "app/exit_codes.h"
+#include "app/out_of_memory.h"
 #include "text/exact_path.h"
 
 namespace {
@@ -21,12 +25,7 @@ const char* const TEXT_CLIPBOARD_FAILED =
 
 DWORD WINAPI workerEntry(LPVOID parameter) {
   Job& job = *static_cast<Job*>(parameter);
-  std::int32_t code;
-  try {
-    code = job.workerMain();
-  } catch (const RunCancelled&) {
-    code = EXIT_CANCELLED;
-  }
+  const std::int32_t code = job.runWorker();
   job.closeWindow();
   return static_cast<DWORD>(code);
 }
@@ -90,6 +89,22 @@ std::int32_t Job::run() {
   return static_cast<std::int32_t>(code);
 }
 
+std::int32_t Job::runWorker() {
+  try {
+    return workerMain();
+  } catch (const RunCancelled&) {
+    return EXIT_CANCELLED;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+    // A text or list longer than the address space can hold.
+  }
+  // What the run built is given back before the box, which needs memory of
+  // its own; the output was never made, so the clipboard is as it was.
+  std::vector<FileEntry>().swap(entries);
+  showMessage(TEXT_OUT_OF_MEMORY, MB_ICONERROR | MB_OK);
+  return EXIT_OUT_OF_MEMORY;
+}
+
 std::int32_t Job::workerMain() {
   if (!loadIniSettings()) return EXIT_SETTINGS_FAILED;
   if (!applyCommandLine()) return EXIT_ARGUMENTS_FAILED;
@@ -98,9 +113,15 @@ std::int32_t Job::workerMain() {
   const std::string text = buildText(standIns);
 
   setStatus(TEXT_COPYING, "");
-  if (!copyTextToClipboard(text.c_str(), standIns)) {
-    showMessage(TEXT_CLIPBOARD_FAILED, MB_ICONERROR | MB_OK);
-    return EXIT_CLIPBOARD_FAILED;
+  switch (copyTextToClipboard(text.c_str(), standIns)) {
+    case CopyResult::Copied:
+      break;
+    case CopyResult::Busy:
+      showMessage(TEXT_CLIPBOARD_FAILED, MB_ICONERROR | MB_OK);
+      return EXIT_CLIPBOARD_FAILED;
+    case CopyResult::OutOfMemory:
+      // The same end as memory running out anywhere else in the run.
+      throw std::bad_alloc();
   }
 
   MessageBeep(0);

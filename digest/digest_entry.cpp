@@ -39,11 +39,12 @@ void DigestPass::digestEntry(FileEntry& entry) {
     // A cancel unwinds through the reader's destructor, which ends its thread.
     job_.checkCancel();
   }
+  const bool failed = reader_.failed();
   reader_.close();
 
   // The digest of a partial file would pass for the file's own: leave the
   // digits out, keeping the tab so the columns still match the header.
-  if (reader_.failed()) {
+  if (failed) {
     entry.digestText = job_.options.OutputTabText ? "\t" : "";
     return;
   }
@@ -51,5 +52,3 @@ void DigestPass::digestEntry(FileEntry& entry) {
   entry.digestText = digestSeparator(job_.options);
   entry.digestText += md5.md5HexDigest(hex);
 }
-
-void digestEntry(FileEntry& entry, Job& job) { DigestPass(job).digestEntry(entry); }

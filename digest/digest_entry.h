@@ -35,6 +35,3 @@ class DigestPass {
   std::unique_ptr<unsigned char[]> chunk_;  // DIGEST_CHUNK_SIZE bytes
   std::string shownPath_;                   // the entry as status line 2 shows it
 };
-
-// One entry in a pass of its own.
-void digestEntry(FileEntry& entry, Job& job);

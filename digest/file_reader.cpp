@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
 
 #include "text/exact_path.h"
 
@@ -58,10 +59,13 @@ class Handover {
     event_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     return static_cast<bool>(event_);
   }
-  // One waiter per hand-over at a time.
-  bool wait() {
+  // One waiter per hand-over at a time. False when the wait failed, or when
+  // orElse (if given) was set before a post came.
+  bool wait(HANDLE orElse = nullptr) {
     if (pending_.fetch_sub(1) > 0) return true;
-    return WaitForSingleObject(event_.get(), INFINITE) == WAIT_OBJECT_0;
+    const HANDLE events[2] = {event_.get(), orElse};
+    return WaitForMultipleObjects(orElse != nullptr ? 2 : 1, events, FALSE, INFINITE) ==
+           WAIT_OBJECT_0;
   }
   void post() {
     if (pending_.fetch_add(1) < 0) SetEvent(event_.get());
@@ -85,18 +89,17 @@ class Handover {
 struct FileReader::Channel {
   explicit Channel(std::uint32_t size) : chunkSize(size), buffer(SIZE_T{size} + 1) {}
 
-  const std::uint32_t chunkSize;           // bytes asked for per read
-  HeapBuffer buffer;                       // the reader thread's buffer, chunkSize + 1 bytes
-  OwnedHandle endEvent;                    // set by the thread when it leaves; never cleared
-  Handover request;                        // posted when the thread may fill buffer again
-  Handover data;                           // posted by the thread when buffer holds a chunk,
-                                           // or 0 bytes at the end of the file
-  OwnedHandle file;                        // the file being read; none between files
-  std::uint32_t dataLength = 0;            // bytes of the chunk in buffer; 0 at the end
-  std::int64_t readTicks = 0;              // how long the read of that chunk took
-  std::atomic<bool> readFailed{false};     // ReadFile failed; this file's stream ended early
-  std::atomic<bool> stopRequested{false};  // the consumer is gone; leave
-  std::atomic<bool> left{false};           // the thread has left its loop
+  const std::uint32_t chunkSize;        // bytes asked for per read
+  HeapBuffer buffer;                    // the reader thread's buffer, chunkSize + 1 bytes
+  OwnedHandle endEvent;                 // manual reset; set for good when the thread is to
+                                        // stop (end) or leaves on its own
+  Handover request;                     // posted when the thread may fill buffer again
+  Handover data;                        // posted by the thread when buffer holds a chunk,
+                                        // or 0 bytes at the end of the file
+  OwnedHandle file;                     // the file being read; none between files
+  std::uint32_t dataLength = 0;         // bytes of the chunk in buffer; 0 at the end
+  std::int64_t readTicks = 0;           // how long the read of that chunk took
+  std::atomic<bool> readFailed{false};  // ReadFile failed; this file's stream ended early
 };
 
 namespace {
@@ -107,13 +110,9 @@ DWORD WINAPI readerThread(LPVOID parameter) {
       static_cast<std::shared_ptr<FileReader::Channel>*>(parameter));
   FileReader::Channel& channel = **owner;
 
-  for (;;) {
-    if (!channel.request.wait()) {
-      channel.readFailed.store(true);
-      break;
-    }
-    if (channel.stopRequested.load()) break;
-
+  // Each request is for one chunk of the current file; the end event, set
+  // by the consumer, means that nothing more will be asked.
+  while (channel.request.wait(channel.endEvent.get())) {
     DWORD delivered = 0;
     const std::int64_t start = ticksNow();
     if (!ReadFile(channel.file.get(), channel.buffer.get(), channel.chunkSize, &delivered,
@@ -126,12 +125,14 @@ DWORD WINAPI readerThread(LPVOID parameter) {
     channel.data.post();
   }
 
-  // The end is set before it is handed over, so a consumer that has seen
-  // it never waits for it again.
-  channel.dataLength = 0;
-  channel.left.store(true);
-  SetEvent(channel.endEvent.get());
-  channel.data.post();
+  // Left on its own (a wait that failed): the consumer, which may be waiting
+  // for a chunk, gets the end of the stream as a failure.
+  if (WaitForSingleObject(channel.endEvent.get(), 0) != WAIT_OBJECT_0) {
+    channel.readFailed.store(true);
+    channel.dataLength = 0;
+    SetEvent(channel.endEvent.get());
+    channel.data.post();
+  }
   return 0;
 }
 
@@ -148,7 +149,7 @@ FileReader::FileReader(std::uint32_t readAheadMicroseconds) {
 
 void FileReader::fail(const std::string& message) {
   MessageBoxA(nullptr, message.c_str(), caption_.c_str(), MB_ICONERROR);
-  ended_ = true;
+  state_ = State::Ended;
   failed_ = true;
 }
 
@@ -164,22 +165,44 @@ void FileReader::open(const char* path, const std::wstring& exactPath, std::uint
   // Assigned, not constructed: the texts keep their buffers file to file.
   path_ = path;
   caption_ = caption;
-  ended_ = false;
   failed_ = false;
 
-  // What a pass makes once, made again only after it failed, when the
-  // thread has gone or for another chunk size.
-  if (channel_ && (channel_->chunkSize != chunkSize || channel_->left.load())) end();
-  if (!channel_) {
-    auto channel = std::make_shared<Channel>(chunkSize);
-    if (channel->buffer.get() == nullptr) return fail(TEXT_NO_BUFFER);
-    channel->endEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!channel->endEvent) return fail(TEXT_NO_END_EVENT);
-    if (!channel->request.create()) return fail(TEXT_NO_REQUEST_EVENT);
-    if (!channel->data.create()) return fail(TEXT_NO_DATA_EVENT);
-    channel_ = std::move(channel);
-  }
+  // What a pass makes once, made again only after a failure (which ended
+  // the thread) or for another chunk size.
+  if (channel_ && channel_->chunkSize != chunkSize) end();
+  if (!channel_ && !makeChannel(chunkSize)) return;
   openExact(exactPath);
+}
+
+// The buffer and the events, each reported in its own box when it cannot be
+// had. The end event comes first, before the hand-overs, in the order these
+// reports have always come in when the system runs short of handles.
+bool FileReader::makeChannel(std::uint32_t chunkSize) {
+  std::shared_ptr<Channel> channel;
+  try {
+    channel = std::make_shared<Channel>(chunkSize);
+  } catch (const std::bad_alloc&) {
+    // As good as no buffer: the run goes on without this file's digest.
+  }
+  if (!channel || channel->buffer.get() == nullptr) {
+    fail(TEXT_NO_BUFFER);
+    return false;
+  }
+  channel->endEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!channel->endEvent) {
+    fail(TEXT_NO_END_EVENT);
+    return false;
+  }
+  if (!channel->request.create()) {
+    fail(TEXT_NO_REQUEST_EVENT);
+    return false;
+  }
+  if (!channel->data.create()) {
+    fail(TEXT_NO_DATA_EVENT);
+    return false;
+  }
+  channel_ = std::move(channel);
+  return true;
 }
 
 // The rest of open, once the buffer and events are there.
@@ -193,35 +216,38 @@ void FileReader::openExact(const std::wstring& exactPath) {
   if (!channel.file) return fail(TEXT_FILE + path_ + TEXT_OPEN_FAILED);
 
   if (!thread_) {
-    auto* threadReference = new std::shared_ptr<Channel>(channel_);
-    thread_.reset(CreateThread(nullptr, READER_STACK_BYTES, readerThread, threadReference,
+    auto threadReference = std::make_unique<std::shared_ptr<Channel>>(channel_);
+    thread_.reset(CreateThread(nullptr, READER_STACK_BYTES, readerThread, threadReference.get(),
                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread_) {
-      delete threadReference;
       channel.file.reset();
       return fail(TEXT_NO_THREAD);
     }
+    threadReference.release();  // the thread's now
   }
-
-  reading_ = true;
-  aheadPending_ = false;
-  inStep_ = true;
+  state_ = State::Reading;
 }
 
 std::uint32_t FileReader::read(void* destination) {
-  if (ended_) return 0;
+  if (state_ != State::Reading && state_ != State::ReadingAhead) return 0;
   Channel& channel = *channel_;
 
   std::uint32_t length = 0;
   bool readFailed = false;
   std::int64_t readTicks = 0;
-  if (aheadPending_) {
-    aheadPending_ = false;
-    inStep_ = channel.data.wait();
-    length = inStep_ ? channel.dataLength : 0;
-    readFailed = !inStep_ || channel.readFailed.load();
+  if (state_ == State::ReadingAhead) {
+    if (!channel.data.wait()) {
+      // The sides are out of step: the stream ends here, as a failure.
+      state_ = State::OutOfStep;
+      return endOfStream(true);
+    }
+    length = channel.dataLength;
+    readFailed = channel.readFailed.load();
     readTicks = channel.readTicks;
     if (length != 0) std::memcpy(destination, channel.buffer.get(), length);
+    // A failure on the thread's side may have ended the thread: it is
+    // ended for sure at close, and made anew for the next file.
+    if (readFailed) state_ = State::OutOfStep;
   } else {
     // The first chunk of a file, and any chunk after one that was quick to
     // read, is read here: there is nothing to hash meanwhile, or reading is
@@ -232,16 +258,23 @@ std::uint32_t FileReader::read(void* destination) {
     readTicks = ticksNow() - start;
     length = readFailed ? 0 : delivered;
   }
+  if (length == 0) return endOfStream(readFailed);
+
   // A whole chunk that was slow to come: the file may go on, and the thread
   // reads on while the consumer works on this one. It may overwrite its
   // buffer from here on.
+  state_ = State::Reading;
   if (length == channel.chunkSize && readTicks >= readAheadTicks_) {
-    aheadPending_ = true;
+    state_ = State::ReadingAhead;
     channel.request.post();
   }
-  if (length != 0) return length;
+  return length;
+}
 
-  ended_ = true;
+// The stream has ended, at the end of the file or by a failed read, which
+// is reported in one box.
+std::uint32_t FileReader::endOfStream(bool readFailed) {
+  if (state_ != State::OutOfStep) state_ = State::Ended;
   if (readFailed) {
     failed_ = true;
     MessageBoxA(nullptr, (TEXT_FILE + path_ + TEXT_READ_FAILED).c_str(), caption_.c_str(),
@@ -251,29 +284,31 @@ std::uint32_t FileReader::read(void* destination) {
 }
 
 void FileReader::close() {
-  if (!reading_) return;
-  reading_ = false;
-  ended_ = true;
-  // The thread waits for a request unless it is reading ahead in this file;
-  // then it is ended instead, and the file goes with the last owner of the
-  // channel. So does it after a hand-over that failed, which leaves the two
-  // sides out of step.
-  if (!aheadPending_ && inStep_) {
-    channel_->file.reset();
-  } else {
-    end();
+  switch (state_) {
+    case State::NoFile:
+      return;
+    case State::Reading:
+    case State::Ended:
+      // The thread waits for a request: the file is the consumer's to close.
+      if (channel_) channel_->file.reset();
+      state_ = State::NoFile;
+      return;
+    case State::ReadingAhead:
+    case State::OutOfStep:
+      // The thread may be reading this file into its buffer, or be out of
+      // step: it is ended instead, and the file goes with the last owner of
+      // the channel.
+      end();
+      return;
   }
 }
 
 void FileReader::end() {
-  reading_ = false;
-  ended_ = true;
-  aheadPending_ = false;
+  state_ = State::NoFile;
   if (thread_) {
-    // The thread waits for a request, or will once it has handed over what
-    // it is reading: wake it with the stop flag raised.
-    channel_->stopRequested.store(true);
-    channel_->request.post();
+    // Wakes a thread waiting for a request, or one that is about to wait
+    // again once it has handed over what it is reading.
+    SetEvent(channel_->endEvent.get());
     // Waited for to its very end, so that the file it shares is closed when
     // this returns.
     WaitForSingleObject(thread_.get(), STOP_WAIT_MS);

@@ -95,18 +95,30 @@ class FileReader {
   struct Channel;  // what the reader thread shares with its consumer
 
  private:
+  // Where the reader stands with the current file:
+  //   NoFile   --open-->  Reading  (or Ended, failed, when the open fails)
+  //   Reading  --read of a whole chunk that was slow-->  ReadingAhead
+  //   ReadingAhead --read takes the chunk-->  Reading, or ReadingAhead again
+  //   Reading, ReadingAhead --read of 0 bytes-->  Ended
+  //   ReadingAhead --a hand-over that fails, or a failed read ahead-->  OutOfStep
+  //                (the stream has ended, and the thread may have too)
+  //   Reading, Ended --close-->  NoFile: the file is closed, the thread stays
+  //   ReadingAhead, OutOfStep --close-->  NoFile: the thread may touch the file
+  //                                       or its buffer, so it is ended too
+  //   any --end-->  NoFile, without a thread
+  enum class State { NoFile, Reading, ReadingAhead, Ended, OutOfStep };
+
   void fail(const std::string& message);
+  bool makeChannel(std::uint32_t chunkSize);
   void openExact(const std::wstring& exactPath);
+  std::uint32_t endOfStream(bool readFailed);
 
   OwnedHandle thread_;                // the reader thread; none until started
   std::shared_ptr<Channel> channel_;  // shared with the thread; none before the first file
   std::string path_;                  // the current file, for the message of a failed read
   std::string caption_;               // caption of the message boxes
   std::wstring exactPath_;            // the code page's reading of path, reused file to file
-  bool reading_ = false;              // a file is open and the thread works on it
-  bool ended_ = true;                 // read has returned 0, or no file is open
   std::int64_t readAheadTicks_ = 0;   // performance-counter ticks of a slow read
-  bool aheadPending_ = false;         // the thread reads the next chunk of this file
-  bool inStep_ = true;                // every hand-over so far was made
-  bool failed_ = false;               // the stream ended by a failure
+  State state_ = State::NoFile;
+  bool failed_ = false;               // the last stream ended by a failure
 };

@@ -154,31 +154,47 @@ void noteStandIns(const std::string& ansiPath, const std::wstring& exactPath, st
   }
 }
 
-std::size_t unicodeForm(const char* text, std::size_t bytes, const StandIns& standIns,
-                        wchar_t* units, std::size_t capacity) {
-  std::size_t count = 0;
+namespace {
+
+// "?" is a character of its own in every code page, never the second byte
+// of a pair, so the output is read piece by piece between its stand-ins.
+// Adds the UTF-16 length of the code page's reading of text[from, to) to
+// length, writing it to destination (room units) unless that is null.
+bool readPiece(const char* text, std::size_t from, std::size_t to, wchar_t* destination,
+               std::size_t room, std::size_t& length) {
+  if (to <= from) return true;
+  if (to - from > INT_MAX) return false;
+  const int read = MultiByteToWideChar(CP_ACP, 0, text + from, static_cast<int>(to - from),
+                                       destination, static_cast<int>(std::min<std::size_t>(room, INT_MAX)));
+  length += static_cast<std::size_t>(read);
+  return read > 0;
+}
+
+}  // namespace
+
+std::size_t unicodeLength(const char* text, std::size_t bytes, const StandIns& standIns) {
+  std::size_t length = 0;
   std::size_t from = 0;
-  // "?" is a character of its own in every code page, never the second
-  // byte of a pair, so the text is read piece by piece between them.
-  const auto read = [&](std::size_t to) {
-    if (to <= from) return true;
-    if (to - from > INT_MAX) return false;
-    const std::size_t room =
-        units == nullptr ? 0 : std::min<std::size_t>(capacity - count, INT_MAX);
-    const int written = MultiByteToWideChar(CP_ACP, 0, text + from, static_cast<int>(to - from),
-                                            units == nullptr ? nullptr : units + count,
-                                            static_cast<int>(room));
-    count += static_cast<std::size_t>(written);
-    return written > 0;
-  };
   for (const StandIn& standIn : standIns) {
-    if (!read(standIn.offset)) return 0;
-    if (units != nullptr) {
-      if (count >= capacity) return 0;
-      units[count] = static_cast<wchar_t>(standIn.unit);
-    }
-    ++count;
+    if (!readPiece(text, from, standIn.offset, nullptr, 0, length)) return 0;
+    ++length;
     from = standIn.offset + 1;
   }
-  return read(bytes) ? count : 0;
+  return readPiece(text, from, bytes, nullptr, 0, length) ? length : 0;
+}
+
+bool writeUnicodeForm(const char* text, std::size_t bytes, const StandIns& standIns,
+                      wchar_t* destination, std::size_t length) {
+  std::size_t written = 0;
+  std::size_t from = 0;
+  for (const StandIn& standIn : standIns) {
+    if (!readPiece(text, from, standIn.offset, destination + written, length - written, written) ||
+        written >= length) {
+      return false;
+    }
+    destination[written++] = static_cast<wchar_t>(standIn.unit);
+    from = standIn.offset + 1;
+  }
+  return readPiece(text, from, bytes, destination + written, length - written, written) &&
+         written == length;
 }

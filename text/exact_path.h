@@ -72,8 +72,10 @@ void noteStandIns(const std::string& ansiPath, const std::wstring& exactPath, st
                   StandIns& standIns);
 
 // The output as the code page reads it, with the unit of each stand-in in
-// place of its "?": the count of UTF-16 units, written to units (room for
-// capacity) unless that is null. 0 when the text cannot be read, as a piece
-// of more than 2 GiB cannot.
-std::size_t unicodeForm(const char* text, std::size_t bytes, const StandIns& standIns,
-                        wchar_t* units = nullptr, std::size_t capacity = 0);
+// place of its "?". Its length in UTF-16 units; 0 when the text cannot be
+// read, as a piece of more than 2 GiB cannot.
+std::size_t unicodeLength(const char* text, std::size_t bytes, const StandIns& standIns);
+// The same text written to destination, which has room for exactly length
+// units (from unicodeLength); false when it cannot be written whole.
+bool writeUnicodeForm(const char* text, std::size_t bytes, const StandIns& standIns,
+                      wchar_t* destination, std::size_t length);

@@ -32,7 +32,7 @@ std::string digestIn(FileEntry entry, bool tab, bool wide, std::int64_t* progres
   Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
   job.options.OutputTabText = tab;
   job.options.UseWideChar = wide;
-  digestEntry(entry, job);
+  DigestPass(job).digestEntry(entry);
   if (progress != nullptr) *progress = job.progressDone;
   return entry.digestText;
 }
@@ -162,7 +162,7 @@ TEST(DigestEntry, StatusLineShowsThePathDecodedWhenEncoding) {
     job.mainWindow = sink;
     job.statusLine2 = sink;
     FileEntry entry = entryFor(path, urlPath);
-    digestEntry(entry, job);
+    DigestPass(job).digestEntry(entry);
     EXPECT_EQ(entry.urlPath, urlPath);
     job.mainWindow = nullptr;  // no close request to the sink
     char shown[STATUS_TEXT2_SIZE];
@@ -188,7 +188,7 @@ TEST(DigestEntry, CancelEndsTheFilePromptlyAndReleasesTheReader) {
     MessageBoxCatcher catcher;
     FileEntry gone = entryFor(folder.path("gone.bin"));
     Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
-    EXPECT_THROW(digestEntry(gone, job), RunCancelled);
+    EXPECT_THROW(DigestPass(job).digestEntry(gone), RunCancelled);
     EXPECT_EQ(gone.digestText, "left over");
     EXPECT_TRUE(catcher.boxes().empty());
   }
@@ -201,7 +201,7 @@ TEST(DigestEntry, CancelEndsTheFilePromptlyAndReleasesTheReader) {
     job.progressBar = bar.window();
     job.startProgress(64 * DIGEST_CHUNK_SIZE);
     FileEntry entry = entryFor(path);
-    EXPECT_THROW(digestEntry(entry, job), RunCancelled);
+    EXPECT_THROW(DigestPass(job).digestEntry(entry), RunCancelled);
     const ULONGLONG ended = GetTickCount64();
     job.progressBar = nullptr;
 
