@@ -217,6 +217,11 @@ void ProgressWindow::rescale(UINT dpi, const RECT& suggested) {
 // already set.
 bool ProgressWindow::showIsDue() const { return GetTickCount() - view_.createdTick >= SHOW_DELAY_MS; }
 
+void ProgressWindow::showStatusLine2() {
+  showStatusText(view_.statusLine2, StatusLine::Second);
+  view_.line2Tick = GetTickCount();
+}
+
 // Both lines get the latest texts before the first paint, also when a
 // notification of the other line is still waiting behind this one.
 void ProgressWindow::showNow() {
@@ -266,7 +271,12 @@ LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
 
     case WM_TIMER:
-      showNow();
+      if (wParam == IDT_STATUS_LINE2) {
+        KillTimer(view_.window, IDT_STATUS_LINE2);
+        showStatusLine2();
+      } else {
+        showNow();
+      }
       return 0;
 
     case WM_COMMAND:
@@ -282,7 +292,17 @@ LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
 
     case WM_STATUS_LINE2:
-      showStatusText(view_.statusLine2, StatusLine::Second);
+      if (IsWindowVisible(view_.window)) {
+        // Too soon after the last change: the text is taken when the period
+        // is up, the latest one by then. Its notification stays pending
+        // meanwhile, so the worker posts no more.
+        const DWORD since = GetTickCount() - view_.line2Tick;
+        if (since < STATUS_LINE2_PERIOD_MS) {
+          SetTimer(view_.window, IDT_STATUS_LINE2, STATUS_LINE2_PERIOD_MS - since, nullptr);
+          return 0;
+        }
+      }
+      showStatusLine2();
       if (!IsWindowVisible(view_.window) && showIsDue()) showNow();
       return 0;
 
@@ -301,6 +321,7 @@ LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
 
     case WM_DESTROY:
       KillTimer(view_.window, IDT_SHOW_DELAY);
+      KillTimer(view_.window, IDT_STATUS_LINE2);
       PostQuitMessage(0);
       return 0;
   }

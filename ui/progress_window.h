@@ -15,6 +15,12 @@ constexpr int IDC_STATUS_LINE2 = 111;
 constexpr int IDC_CANCEL_BUTTON = 112;
 constexpr UINT_PTR IDT_SHOW_DELAY = 100;
 constexpr UINT SHOW_DELAY_MS = 5000;
+// Once shown, status line 2 changes at most this often (about 30 times a
+// second): a pass over many small files would otherwise repaint it for every
+// file, and the worker would pay for each change it posts. The latest text
+// always follows, the last one included.
+constexpr UINT_PTR IDT_STATUS_LINE2 = 101;
+constexpr UINT STATUS_LINE2_PERIOD_MS = 33;
 constexpr int IDI_APP = 102;
 
 // Private notifications to the main window; both carry no parameters: the
@@ -68,6 +74,7 @@ class ProgressWindow {
     HFONT font = nullptr;        // the status lines' and the button's; null: the system font
     UINT dpi = 0;                // the DPI everything is sized for
     DWORD createdTick = 0;       // GetTickCount at creation, for the show delay
+    DWORD line2Tick = 0;         // GetTickCount when status line 2 last changed
   };
 
   friend LRESULT CALLBACK progressWindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -76,6 +83,7 @@ class ProgressWindow {
   void setFont(UINT dpi);
   void showNow();
   bool showIsDue() const;
+  void showStatusLine2();
   void rescale(UINT dpi, const RECT& suggested);
 
   View view_;

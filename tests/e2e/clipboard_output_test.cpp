@@ -67,6 +67,9 @@ struct ExactFile {
 
 // CTest runs this test with an English user language on code page 932
 // (QV_USER_LOCALE, see scripts/wine-run.sh), as are the programs it starts.
+// It relies on what Wine 8 and Wine 10 both do: the user's locale follows
+// LC_MESSAGES and the code page LC_CTYPE, per process, with no session to
+// restart; the first two lines confirm the setting took.
 // The text's locale must have the program's code page, or Unicode readers
 // get Shift_JIS read as code page 1252; names the code page lacks come in a
 // Unicode text of the program's own (listed before the CF_OEMTEXT the

@@ -235,6 +235,28 @@ TEST_F(ProgressWindowTest, MoveToAnotherScalingResizesEverything) {
   }
 }
 
+// Once shown, line 2 changes at most every STATUS_LINE2_PERIOD_MS: a text
+// that comes sooner waits, its notification standing for every later one,
+// and the latest text comes when the period is up.
+TEST_F(ProgressWindowTest, ShownLine2ChangesAtMostThirtyTimesASecondEndingWithTheLatest) {
+  ShowWindow(window.mainWindow, SW_SHOW);
+  window.setStatusLine2("first");
+  drain();
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), "first");
+  window.setStatusLine2("second");
+  EXPECT_EQ(drain(WM_STATUS_LINE2), 1);
+  window.setStatusLine2("third");
+  window.setStatusLine2("latest");
+  EXPECT_EQ(drain(WM_STATUS_LINE2), 0);  // still pending: nothing posted
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), "first");
+  const DWORD start = GetTickCount();
+  while (controlText(IDC_STATUS_LINE2) == "first" && GetTickCount() - start < 2000) {
+    Sleep(5);
+    drain();
+  }
+  EXPECT_EQ(controlText(IDC_STATUS_LINE2), "latest");
+}
+
 // In a session signed in at 96 DPI, a window on a monitor at 144 is framed
 // by that monitor's caption, so its client area keeps its exact height.
 TEST(ProgressWindowFrame, FollowsTheWindowsDpiNotTheSessions) {
