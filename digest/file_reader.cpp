@@ -147,8 +147,16 @@ FileReader::FileReader(std::uint32_t readAheadMicroseconds) {
   readAheadTicks_ = frequency.QuadPart * readAheadMicroseconds / 1000000;
 }
 
+void FileReader::report(const std::string& message) {
+  if (keepReports_) {
+    report_ = message;
+  } else {
+    MessageBoxA(nullptr, message.c_str(), caption_.c_str(), MB_ICONERROR);
+  }
+}
+
 void FileReader::fail(const std::string& message) {
-  MessageBoxA(nullptr, message.c_str(), caption_.c_str(), MB_ICONERROR);
+  report(message);
   state_ = State::Ended;
   failed_ = true;
 }
@@ -166,6 +174,7 @@ void FileReader::open(const char* path, const std::wstring& exactPath, std::uint
   path_ = path;
   caption_ = caption;
   failed_ = false;
+  report_.clear();
 
   // What a pass makes once, made again only after a failure (which ended
   // the thread) or for another chunk size.
@@ -277,8 +286,7 @@ std::uint32_t FileReader::endOfStream(bool readFailed) {
   if (state_ != State::OutOfStep) state_ = State::Ended;
   if (readFailed) {
     failed_ = true;
-    MessageBoxA(nullptr, (TEXT_FILE + path_ + TEXT_READ_FAILED).c_str(), caption_.c_str(),
-                MB_ICONERROR);
+    report(TEXT_FILE + path_ + TEXT_READ_FAILED);
   }
   return 0;
 }

@@ -92,6 +92,13 @@ class FileReader {
   // part-way) rather than at the end of the file. Kept until the next open.
   bool failed() const { return failed_; }
 
+  // For a pass that reads several files at once and shows their failures
+  // in walk order: from now on a failure's message is kept, for the caller
+  // to show, instead of shown at once. A file has at most one.
+  void keepReports() { keepReports_ = true; }
+  // The kept message of the current file's failure, taken; empty if none.
+  std::string takeReport() { return std::move(report_); }
+
   struct Channel;  // what the reader thread shares with its consumer
 
  private:
@@ -109,6 +116,7 @@ class FileReader {
   enum class State { NoFile, Reading, ReadingAhead, Ended, OutOfStep };
 
   void fail(const std::string& message);
+  void report(const std::string& message);
   bool makeChannel(std::uint32_t chunkSize);
   void openExact(const std::wstring& exactPath);
   std::uint32_t endOfStream(bool readFailed);
@@ -121,4 +129,6 @@ class FileReader {
   std::int64_t readAheadTicks_ = 0;   // performance-counter ticks of a slow read
   State state_ = State::NoFile;
   bool failed_ = false;               // the last stream ended by a failure
+  bool keepReports_ = false;          // failures are kept in report_, not shown
+  std::string report_;                // the kept message of this file's failure
 };

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -20,15 +22,18 @@
 
 namespace {
 
-// Allocations of the calling thread only: the box catcher's thread and the
-// test framework keep their memory.
-thread_local long allocationsLeft = -1;  // -1: no limit
-thread_local long allocationsMade = 0;
-thread_local bool allocationRefused = false;
+// Allocations of one thread only, the one that runs the worker: the box
+// catcher's thread and the test framework keep their memory. (No
+// thread_local: its storage, made for every thread that allocates and freed
+// as each one ends, upsets Wine 10's heap.)
+std::atomic<DWORD> limitedThread{0};
+long allocationsLeft = 0;  // of the limited thread, which alone touches these
+long allocationsMade = 0;
+bool allocationRefused = false;
 
 bool takeAllocation() {
+  if (limitedThread.load(std::memory_order_relaxed) != GetCurrentThreadId()) return true;
   ++allocationsMade;
-  if (allocationsLeft < 0) return true;
   if (allocationsLeft == 0) {
     allocationRefused = true;
     return false;
@@ -37,15 +42,16 @@ bool takeAllocation() {
   return true;
 }
 
-// From here on this thread gets `allowed` more allocations, and no more.
+// From here on the calling thread gets `allowed` more allocations, and no more.
 class AllocationLimit {
  public:
   explicit AllocationLimit(long allowed) {
     allocationsMade = 0;
     allocationRefused = false;
     allocationsLeft = allowed;
+    limitedThread.store(GetCurrentThreadId());
   }
-  ~AllocationLimit() { allocationsLeft = -1; }
+  ~AllocationLimit() { limitedThread.store(0); }
   AllocationLimit(const AllocationLimit&) = delete;
   AllocationLimit& operator=(const AllocationLimit&) = delete;
   long made() const { return allocationsMade; }
@@ -168,7 +174,7 @@ TEST(OutOfMemory, EveryRefusedAllocationEndsTheRunCleanly) {
   const std::string commandLine =
       "\"" + tree.path("quorvane.exe") + "\" /M /D \"" + tree.path("d") + "\"";
 
-  const RunResult whole = runRefusingFrom(commandLine, -1);
+  const RunResult whole = runRefusingFrom(commandLine, LONG_MAX);
   ASSERT_EQ(whole.code, EXIT_OK);
   ASSERT_TRUE(whole.boxes.empty());
   ASSERT_EQ(std::count(whole.clipboard.begin(), whole.clipboard.end(), '\n'), 3);
