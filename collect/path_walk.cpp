@@ -1,10 +1,12 @@
 #include "collect/path_walk.h"
 
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/job.h"
+#include "digest/owned_handle.h"
 #include "text/exact_path.h"
 #include "text/sjis.h"
 #include "text/url_transform.h"
@@ -68,24 +70,76 @@ struct FolderIdentity {
   }
 };
 
-// False when the folder cannot be opened or asked; the walk then goes on
-// without knowing it, as it always did.
-bool readFolderIdentity(const std::wstring& folder, FolderIdentity& identity) {
-  // No access to the contents is asked for and every kind of sharing is
-  // granted, so this open never stands in anyone's way.
-  HANDLE handle = CreateFileW(SystemPath(folder).c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+bool identityOf(HANDLE folder, FolderIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION information{};
-  const bool read = GetFileInformationByHandle(handle, &information) != FALSE;
-  CloseHandle(handle);
-  if (!read) return false;
+  if (!GetFileInformationByHandle(folder, &information)) return false;
   identity.volume = information.dwVolumeSerialNumber;
   identity.indexHigh = information.nFileIndexHigh;
   identity.indexLow = information.nFileIndexLow;
   return true;
 }
+
+// No access to the contents is asked for and every kind of sharing is
+// granted, so these opens never stand in anyone's way.
+constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The identity of the folder a wildcard is looked up in. False when the
+// folder cannot be opened or asked; the walk then goes on without knowing it.
+bool readFolderIdentity(const std::wstring& folder, FolderIdentity& identity) {
+  const OwnedHandle handle(CreateFileW(SystemPath(folder).c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return handle && identityOf(handle.get(), identity);
+}
+
+// One thing a folder holds, as its listing gives it.
+struct Child {
+  std::wstring name;
+  DWORD attributes;
+  std::uint64_t size;
+  std::uint64_t lastWriteTicks;  // UTC, 100 ns since 1601
+};
+
+// Lists folders through one open handle each, which also tells the folder's
+// identity: per folder one open, one question and the listing, where a
+// search would need an attribute query and an open of its own for the
+// identity besides. The folder is read whole and let go before any child
+// is walked, so a deep walk holds no handle per level, and one buffer
+// serves the whole walk.
+class FolderReader {
+ public:
+  FolderReader() : buffer_(new std::uint64_t[BUFFER_BYTES / sizeof(std::uint64_t)]) {}
+
+  // The folder's children in the platform's order ("." and ".." included),
+  // and its identity when it can be had. False when the folder cannot be
+  // opened (gone meanwhile, no access) or listed.
+  bool read(const std::wstring& folder, std::vector<Child>& children, FolderIdentity& identity,
+            bool& identified) {
+    children.clear();
+    const OwnedHandle handle(CreateFileW(SystemPath(folder).c_str(),
+                                         FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                         SHARE_ALL, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return false;
+    identified = identityOf(handle.get(), identity);
+    auto* bytes = reinterpret_cast<unsigned char*>(buffer_.get());
+    while (GetFileInformationByHandleEx(handle.get(), FileIdBothDirectoryInfo, bytes, BUFFER_BYTES)) {
+      for (std::size_t at = 0;;) {
+        const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + at);
+        children.push_back(Child{std::wstring(info->FileName, info->FileNameLength / sizeof(WCHAR)),
+                                 info->FileAttributes,
+                                 static_cast<std::uint64_t>(info->EndOfFile.QuadPart),
+                                 static_cast<std::uint64_t>(info->LastWriteTime.QuadPart)});
+        if (info->NextEntryOffset == 0) break;
+        at += info->NextEntryOffset;
+      }
+    }
+    return GetLastError() == ERROR_NO_MORE_FILES;
+  }
+
+ private:
+  static constexpr DWORD BUFFER_BYTES = 64 * 1024;
+  std::unique_ptr<std::uint64_t[]> buffer_;  // 8-byte aligned, as the records need
+};
 
 // The walk of one top-level call. It keeps the folders of the current
 // descent, so that a subfolder leading back to one of them (a link to "."
@@ -95,26 +149,37 @@ bool readFolderIdentity(const std::wstring& folder, FolderIdentity& identity) {
 class Walk {
  public:
   explicit Walk(Job& job) : job_(job), localTimeOffset_(currentLocalTimeOffset()) {}
-  // spelled: the ANSI form of path names what its exact form names.
+  // An argument: a folder, a file or a wildcard. spelled: the ANSI form of
+  // path names what its exact form names.
   std::uint32_t collect(const std::string& path, const std::wstring& exact, bool spelled,
-                        const std::string& urlPrefix, bool topLevel);
+                        const std::string& urlPrefix);
+  // Everything in a folder, its subfolders walked depth first.
+  std::uint32_t walkFolder(const std::string& folder, const std::wstring& exactFolder, bool spelled,
+                           const std::string& urlPrefix);
 
  private:
-  // Enters a folder unless it is one of the descent; one that cannot be
+  // One thing a folder listing or a search found in the folder directory
+  // (ending in a backslash, in both forms): a file becomes an entry, a
+  // folder is walked.
+  std::uint32_t take(const wchar_t* name, DWORD attributes, std::uint64_t size,
+                     std::uint64_t lastWriteTicks, const std::string& directory,
+                     const std::wstring& exactDirectory, bool spelled,
+                     const std::string& urlPrefix);
+
+  // Enters a folder unless it is one of the descent; one that could not be
   // identified is entered without being remembered.
   class Entered {
    public:
-    Entered(std::vector<FolderIdentity>& descent, const std::wstring& folder)
+    Entered(std::vector<FolderIdentity>& descent, const FolderIdentity* identity)
         : descent_(descent) {
-      FolderIdentity identity;
-      if (!readFolderIdentity(folder, identity)) return;
+      if (identity == nullptr) return;
       for (const FolderIdentity& above : descent_) {
-        if (above == identity) {
+        if (above == *identity) {
           refused_ = true;
           return;
         }
       }
-      descent_.push_back(identity);
+      descent_.push_back(*identity);
       pushed_ = true;
     }
     ~Entered() {
@@ -133,6 +198,7 @@ class Walk {
   Job& job_;
   const std::int64_t localTimeOffset_;  // read once per walk, see currentLocalTimeOffset
   std::vector<FolderIdentity> descent_;
+  FolderReader reader_;
 };
 
 }  // namespace
@@ -146,7 +212,11 @@ bool isExistingDirectory(const std::string& path) { return isExistingDirectory(e
 
 std::uint32_t Job::collectPath(const std::string& path, const std::wstring& exactPath,
                                const std::string& urlPrefix, bool topLevel) {
-  return Walk(*this).collect(path, exactPath, exactForm(path) == exactPath, urlPrefix, topLevel);
+  Walk walk(*this);
+  const bool spelled = exactForm(path) == exactPath;
+  // Below the top, a path is a folder the walk has found.
+  return topLevel ? walk.collect(path, exactPath, spelled, urlPrefix)
+                  : walk.walkFolder(path, exactPath, spelled, urlPrefix);
 }
 
 std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPrefix,
@@ -155,94 +225,114 @@ std::uint32_t Job::collectPath(const std::string& path, const std::string& urlPr
 }
 
 std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, bool spelled,
-                            const std::string& urlPrefix, bool topLevel) {
-  OutputOptions& options = job_.options;
-  const bool pathIsFolder = isExistingDirectory(exact);
-
-  // Every deeper call names a folder the walk has just found. One that no
-  // longer reads as a folder (gone meanwhile) cannot be listed; searching its
-  // path as a pattern instead could find the folder itself again, and the
-  // walk would never end.
-  if (!topLevel && !pathIsFolder) return 0;
-
+                            const std::string& urlPrefix) {
   // A folder argument: its own name starts the URL paths of everything in it.
-  if (topLevel && pathIsFolder) {
+  if (isExistingDirectory(exact)) {
     const std::size_t backslash = findLastBackslash(path.c_str(), path.size());
     std::string name = backslash == NO_POSITION ? path : path.substr(backslash + 1);
-    if (options.EncodeURL) urlEncode(name);
-    return collect(path, exact, spelled, urlPrefix + name + "/", false);
+    if (job_.options.EncodeURL) urlEncode(name);
+    return walkFolder(path, exact, spelled, urlPrefix + name + "/");
   }
 
-  // The directory part: the folder the results lie in, and one backslash.
-  // The cut is made on the exact form, which the file system is asked about;
-  // the ANSI form of what is left is its reading.
-  std::string folder = path;
+  // A file or a wildcard. The directory part: the folder the results lie
+  // in, and one backslash. The cut is made on the exact form, which the
+  // file system is asked about; the ANSI form of what is left is its reading.
+  std::wstring exactFolder = exact;
   std::wstring exactDirectory;
-  if (!pathIsFolder) {
-    std::wstring exactFolder = exact;
-    bool cutMissesFolder = false;
-    for (;;) {
-      const std::size_t backslash = exactFolder.rfind(L'\\');
-      if (backslash == std::wstring::npos) {
-        // Only possible for an argument without any backslash (a.txt, *.txt,
-        // C:x.txt, a quoted C:/d/a.txt): the text itself is no folder.
-        cutMissesFolder = true;
-        break;
-      }
-      exactFolder.resize(backslash);
-      if (isExistingDirectory(exactFolder)) {
-        // A "/" in what was cut off means the search looks in a deeper
-        // folder than the one left here.
-        cutMissesFolder = exact.find(L'/', backslash) != std::wstring::npos;
-        break;
-      }
+  bool cutMissesFolder = false;
+  for (;;) {
+    const std::size_t backslash = exactFolder.rfind(L'\\');
+    if (backslash == std::wstring::npos) {
+      // Only possible for an argument without any backslash (a.txt, *.txt,
+      // C:x.txt, a quoted C:/d/a.txt): the text itself is no folder.
+      cutMissesFolder = true;
+      break;
     }
-    if (cutMissesFolder) {
-      // The platform resolves such a path against the working directory (of
-      // its drive); the files' local paths must name the files found there.
-      exactDirectory = folderOfFullPath(exact);
-      if (!exactDirectory.empty()) exactFolder = exactDirectory.substr(0, exactDirectory.size() - 1);
+    exactFolder.resize(backslash);
+    if (isExistingDirectory(exactFolder)) {
+      // A "/" in what was cut off means the search looks in a deeper
+      // folder than the one left here.
+      cutMissesFolder = exact.find(L'/', backslash) != std::wstring::npos;
+      break;
     }
-    if (exactDirectory.empty()) exactDirectory = exactFolder + L"\\";
-    bool missing = false;
-    folder = ansiForm(exactFolder, &missing);
-    spelled = !missing;
-  } else {
-    exactDirectory = exact + L"\\";
   }
-  const std::string directory = folder + "\\";
-  // The folder whose results are walked: the folder itself, or the one a
-  // file name or pattern is looked up in.
-  const Entered entered(descent_, pathIsFolder ? exact : exactDirectory);
-  if (entered.refused()) return 0;
+  if (cutMissesFolder) {
+    // The platform resolves such a path against the working directory (of
+    // its drive); the files' local paths must name the files found there.
+    exactDirectory = folderOfFullPath(exact);
+    if (!exactDirectory.empty()) exactFolder = exactDirectory.substr(0, exactDirectory.size() - 1);
+  }
+  if (exactDirectory.empty()) exactDirectory = exactFolder + L"\\";
+  bool missing = false;
+  const std::string folder = ansiForm(exactFolder, &missing);
+  spelled = !missing;
+
+  // The folder a file name or pattern is looked up in is part of the
+  // descent: a folder it finds may lead back to it.
+  FolderIdentity identity;
+  const bool identified = readFolderIdentity(exactDirectory, identity);
+  const Entered entered(descent_, identified ? &identity : nullptr);
   job_.setStatusLine2(folder.c_str());
 
-  // "*" matches every name as "*.*" does, and two bytes shorter: a folder
-  // whose files' paths just fit the platform's limit can still be searched.
-  DirectorySearch search(pathIsFolder ? exact + L"\\*" : exact);
+  DirectorySearch search(exact);
   if (!search.started()) return 0;
-
+  const std::string directory = folder + "\\";
   std::uint32_t count = 0;
   do {
     const WIN32_FIND_DATAW& found = search.current();
-    const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (isFolder && isDotOrDotDot(found.cFileName)) continue;
-    const AnsiName name(found.cFileName);
-    // A name with a "?" for a missing character, or one below such a
-    // folder, is reached through its exact form alone.
-    const bool nameSpelled = spelled && !name.missing();
-    if (isFolder) {
-      std::string urlName = name.c_str();
-      if (options.EncodeURL) urlEncode(urlName);
-      // Depth first: the subfolder is walked before the next result here.
-      count += collect(directory + name.c_str(), exactDirectory + found.cFileName, nameSpelled,
-                       urlPrefix + urlName + "/", false);
-    } else {
-      job_.entries.emplace_back(options, name.c_str(), found, localTimeOffset_, urlPrefix,
-                                directory);
-      if (!nameSpelled) job_.entries.back().exactPath = ExactPath(exactDirectory + found.cFileName);
-      ++count;
-    }
+    count += take(found.cFileName, found.dwFileAttributes,
+                  (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
+                  (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                      found.ftLastWriteTime.dwLowDateTime,
+                  directory, exactDirectory, spelled, urlPrefix);
   } while (search.next());
   return count;
+}
+
+std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& exactFolder,
+                               bool spelled, const std::string& urlPrefix) {
+  // Read whole before any child is walked; what a deeper level reads goes
+  // into its own list.
+  std::vector<Child> children;
+  FolderIdentity identity;
+  bool identified = false;
+  if (!reader_.read(exactFolder, children, identity, identified)) return 0;
+  const Entered entered(descent_, identified ? &identity : nullptr);
+  if (entered.refused()) return 0;
+  job_.setStatusLine2(folder.c_str());
+
+  const std::string directory = folder + "\\";
+  const std::wstring exactDirectory = exactFolder + L"\\";
+  std::uint32_t count = 0;
+  for (const Child& child : children) {
+    count += take(child.name.c_str(), child.attributes, child.size, child.lastWriteTicks,
+                  directory, exactDirectory, spelled, urlPrefix);
+  }
+  return count;
+}
+
+std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t size,
+                         std::uint64_t lastWriteTicks, const std::string& directory,
+                         const std::wstring& exactDirectory, bool spelled,
+                         const std::string& urlPrefix) {
+  const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (isFolder && isDotOrDotDot(name)) return 0;
+  const AnsiName ansiName(name);
+  // A name with a "?" for a missing character, or one below such a folder,
+  // is reached through its exact form alone.
+  const bool nameSpelled = spelled && !ansiName.missing();
+  if (isFolder) {
+    std::string urlName = ansiName.c_str();
+    if (job_.options.EncodeURL) urlEncode(urlName);
+    // Depth first: the subfolder is walked before the next result here. It
+    // is one the listing or search has just reported, so it is not asked
+    // whether it is a folder; one gone meanwhile cannot be opened.
+    return walkFolder(directory + ansiName.c_str(), exactDirectory + name, nameSpelled,
+                      urlPrefix + urlName + "/");
+  }
+  job_.entries.emplace_back(job_.options, ansiName.c_str(), size,
+                            localCalendarTime(lastWriteTicks, localTimeOffset_), urlPrefix,
+                            directory);
+  if (!nameSpelled) job_.entries.back().exactPath = ExactPath(exactDirectory + name);
+  return 1;
 }

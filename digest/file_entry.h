@@ -76,6 +76,10 @@ struct FileEntry {
             const std::string& localDirectory);
 };
 
+// The local calendar time of a UTC file time (100 ns ticks since 1601),
+// shifted by localTimeOffset (see currentLocalTimeOffset). Windows only.
+CalendarTime localCalendarTime(std::uint64_t utcTicks, std::int64_t localTimeOffset);
+
 // How far local time is ahead of UTC now, in the 100 ns units of file times.
 // The platform converts every file time by the offset in effect when it is
 // asked, not by the one at the file's date, so one reading serves a whole

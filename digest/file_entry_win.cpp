@@ -10,17 +10,17 @@ std::uint64_t ticksOf(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+}  // namespace
+
 // A summer file read in winter is an hour off; that is the platform's rule.
-CalendarTime localTimeOf(const FILETIME& utc, std::int64_t localTimeOffset) {
-  const std::uint64_t ticks = ticksOf(utc) + static_cast<std::uint64_t>(localTimeOffset);
+CalendarTime localCalendarTime(std::uint64_t utcTicks, std::int64_t localTimeOffset) {
+  const std::uint64_t ticks = utcTicks + static_cast<std::uint64_t>(localTimeOffset);
   const FILETIME local{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
   SYSTEMTIME fields{};
   FileTimeToSystemTime(&local, &fields);
   return CalendarTime{fields.wYear,   fields.wMonth,  fields.wDayOfWeek, fields.wDay,
                       fields.wHour,   fields.wMinute, fields.wSecond,    fields.wMilliseconds};
 }
-
-}  // namespace
 
 std::int64_t currentLocalTimeOffset() {
   FILETIME utc{};
@@ -35,4 +35,5 @@ FileEntry::FileEntry(OutputOptions& options, const char* name, const WIN32_FIND_
                      const std::string& localDirectory)
     : FileEntry(options, name,
                 (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
-                localTimeOf(found.ftLastWriteTime, localTimeOffset), urlPrefix, localDirectory) {}
+                localCalendarTime(ticksOf(found.ftLastWriteTime), localTimeOffset), urlPrefix,
+                localDirectory) {}

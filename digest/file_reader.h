@@ -18,26 +18,7 @@
 #include <memory>
 #include <string>
 
-// Owns one kernel handle; both null and INVALID_HANDLE_VALUE mean "none",
-// since CreateFileW and CreateEventA/CreateThread fail with different ones.
-class OwnedHandle {
- public:
-  OwnedHandle() = default;
-  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-  ~OwnedHandle() { reset(); }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-
-  HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  void reset(HANDLE handle = nullptr) {
-    if (*this) CloseHandle(handle_);
-    handle_ = handle;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+#include "digest/owned_handle.h"
 
 // A read that takes this long is worth overlapping with the hashing of the
 // chunk before it. A quicker one (the file is in the cache) costs less than

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "digest/file_reader.h"
+#include "digest/owned_handle.h"
 #include "text/exact_path.h"
 
 namespace {
