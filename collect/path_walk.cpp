@@ -45,6 +45,13 @@ bool isDotOrDotDot(const wchar_t* name) {
   return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
+// True when the last component of a path is a pattern rather than a name.
+bool hasWildcardInName(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+  return path.find_first_of(L"*?", nameStart) != std::wstring::npos;
+}
+
 // The folder that the results of a search for `path` (no folder itself) lie
 // in, with its backslash, taken from the platform's full path name. Empty
 // when that cannot be had.
@@ -222,11 +229,16 @@ std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, 
   DirectorySearch search(pathIsFolder ? exact + L"\\*" : exact);
   if (!search.started()) return 0;
 
+  // A file the user named is taken whatever it is; what a folder or a
+  // wildcard brings is filtered.
+  const bool filtering =
+      job_.walkFilter.active() && (!topLevel || pathIsFolder || hasWildcardInName(exact));
   std::uint32_t count = 0;
   do {
     const WIN32_FIND_DATAW& found = search.current();
     const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (isFolder && isDotOrDotDot(found.cFileName)) continue;
+    if (filtering && job_.walkFilter.leavesOut(found)) continue;
     const AnsiName name(found.cFileName);
     // A name with a "?" for a missing character, or one below such a
     // folder, is reached through its exact form alone.
