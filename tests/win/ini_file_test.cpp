@@ -88,6 +88,30 @@ TEST(IniFile, LongValueArrivesCut) {
   EXPECT_NE(texts[0].find(" ShowDate の値 \"" + std::string(127, '1') + "\" "), std::string::npos);
 }
 
+// A list of names is read whole, far past the 127 bytes of other keys; the
+// new keys come after the old ones in the report.
+TEST(IniFile, NewKeysAndALongListOfNames) {
+  TempTree tree;
+  std::string names;
+  while (names.size() < 3000) names += "name" + std::to_string(names.size()) + ".tmp;";
+  tree.file("q.ini", "[Strings]\r\nExcludeNames=" + names + "\r\n[Options]\r\nSkipHiddenFiles=1\r\n"
+                     "DigestAlgorithm=sha-256\r\n");
+  Job job(GetModuleHandleA(nullptr), commandLineOf(tree.path("q.exe")).c_str());
+  EXPECT_EQ(loadFor(job, true), Texts{});
+  EXPECT_EQ(job.options.ExcludeNames, names);
+  EXPECT_TRUE(job.options.SkipHiddenFiles);
+  EXPECT_EQ(job.options.DigestAlgorithm, HashAlgorithm::Sha256);
+
+  tree.file("q.ini", "[Options]\r\nDigestAlgorithm=SHA1\r\nSkipHiddenFiles=yes\r\nShowMD5=2\r\n");
+  Job refused(GetModuleHandleA(nullptr), commandLineOf(tree.path("q.exe")).c_str());
+  EXPECT_EQ(loadFor(refused, false),
+            (Texts{"設定ファイル \"" + tree.path("q.ini") + "\" に、以下のエラーがあります。\n"
+                   "\n[Options] セクションに設定されたキー ShowMD5 の値 \"2\" が認識できません。"
+                   "\n[Options] セクションに設定されたキー DigestAlgorithm の値 \"SHA1\" が認識できません。"
+                   "\n[Options] セクションに設定されたキー SkipHiddenFiles の値 \"yes\" が認識できません。"}));
+  EXPECT_EQ(refused.options.DigestAlgorithm, HashAlgorithm::Md5);
+}
+
 TEST(IniFile, NoFileOrNoProgramPath) {
   TempTree tree;
   Job missing(GetModuleHandleA(nullptr), commandLineOf(tree.path("none.exe")).c_str());
