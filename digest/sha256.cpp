@@ -46,17 +46,52 @@ inline std::uint32_t rotateRight(std::uint32_t value, int shift) {
 
 // One round. The eight working variables are not moved from one to the
 // next: each call names them in the order of its round, so only d and h
-// are written.
-inline void round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d,
-                  std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t& h,
-                  std::uint32_t constantPlusWord) {
+// are written. The majority is taken as ((a ^ b) & (b ^ c)) ^ b, and this
+// round's a ^ b is the next round's b ^ c: bc carries it over.
+__attribute__((always_inline)) inline void round(std::uint32_t a, std::uint32_t b,
+                                                 std::uint32_t& d, std::uint32_t e,
+                                                 std::uint32_t f, std::uint32_t g,
+                                                 std::uint32_t& h, std::uint32_t& bc,
+                                                 std::uint32_t constantPlusWord) {
   const std::uint32_t sum1 = rotateRight(e, 6) ^ rotateRight(e, 11) ^ rotateRight(e, 25);
   const std::uint32_t choose = g ^ (e & (f ^ g));
   const std::uint32_t t1 = h + sum1 + choose + constantPlusWord;
   const std::uint32_t sum0 = rotateRight(a, 2) ^ rotateRight(a, 13) ^ rotateRight(a, 22);
-  const std::uint32_t majority = (a & b) | (c & (a | b));
+  const std::uint32_t ab = a ^ b;
+  const std::uint32_t majority = (ab & bc) ^ b;
+  bc = ab;
   d += t1;
   h = t1 + sum0 + majority;
+}
+
+// Word i of the schedule: the loaded word in the first sixteen rounds,
+// after them the next one worked out in place of the oldest in the ring.
+template <bool Expand>
+__attribute__((always_inline)) inline std::uint32_t scheduleWord(std::uint32_t w[16], int i) {
+  if (!Expand) return w[i];
+  const std::uint32_t before15 = w[(i - 15) & 15];
+  const std::uint32_t before2 = w[(i - 2) & 15];
+  const std::uint32_t sigma0 = rotateRight(before15, 7) ^ rotateRight(before15, 18) ^ (before15 >> 3);
+  const std::uint32_t sigma1 = rotateRight(before2, 17) ^ rotateRight(before2, 19) ^ (before2 >> 10);
+  return w[i & 15] += sigma1 + w[(i - 7) & 15] + sigma0;
+}
+
+// Rounds i to i + 7, after which the variables are back in their places.
+template <bool Expand>
+__attribute__((always_inline)) inline void eightRounds(int i, std::uint32_t w[16], std::uint32_t& a,
+                                                       std::uint32_t& b, std::uint32_t& c,
+                                                       std::uint32_t& d, std::uint32_t& e,
+                                                       std::uint32_t& f, std::uint32_t& g,
+                                                       std::uint32_t& h, std::uint32_t& bc) {
+  const std::uint32_t* k = SHA256_ROUND_CONSTANTS + i;
+  round(a, b, d, e, f, g, h, bc, k[0] + scheduleWord<Expand>(w, i));
+  round(h, a, c, d, e, f, g, bc, k[1] + scheduleWord<Expand>(w, i + 1));
+  round(g, h, b, c, d, e, f, bc, k[2] + scheduleWord<Expand>(w, i + 2));
+  round(f, g, a, b, c, d, e, bc, k[3] + scheduleWord<Expand>(w, i + 3));
+  round(e, f, h, a, b, c, d, bc, k[4] + scheduleWord<Expand>(w, i + 4));
+  round(d, e, g, h, a, b, c, bc, k[5] + scheduleWord<Expand>(w, i + 5));
+  round(c, d, f, g, h, a, b, bc, k[6] + scheduleWord<Expand>(w, i + 6));
+  round(b, c, e, f, g, h, a, bc, k[7] + scheduleWord<Expand>(w, i + 7));
 }
 
 Sha256Blocks fastestEngine() {
@@ -76,29 +111,18 @@ void sha256BlocksPortable(std::uint32_t state[8], const unsigned char* data, std
     // The message schedule kept as a ring of its last sixteen words.
     std::uint32_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = loadBigEndian(data + 4 * i);
-    const auto loaded = [&w](int i) { return w[i]; };
-    const auto expanded = [&w](int i) {
-      const std::uint32_t before15 = w[(i - 15) & 15];
-      const std::uint32_t before2 = w[(i - 2) & 15];
-      const std::uint32_t sigma0 = rotateRight(before15, 7) ^ rotateRight(before15, 18) ^ (before15 >> 3);
-      const std::uint32_t sigma1 = rotateRight(before2, 17) ^ rotateRight(before2, 19) ^ (before2 >> 10);
-      return w[i & 15] += sigma1 + w[(i - 7) & 15] + sigma0;
-    };
-    const auto eightRounds = [&](int i, const auto& word) {
-      const std::uint32_t* k = SHA256_ROUND_CONSTANTS + i;
-      round(a, b, c, d, e, f, g, h, k[0] + word(i));
-      round(h, a, b, c, d, e, f, g, k[1] + word(i + 1));
-      round(g, h, a, b, c, d, e, f, k[2] + word(i + 2));
-      round(f, g, h, a, b, c, d, e, k[3] + word(i + 3));
-      round(e, f, g, h, a, b, c, d, k[4] + word(i + 4));
-      round(d, e, f, g, h, a, b, c, k[5] + word(i + 5));
-      round(c, d, e, f, g, h, a, b, k[6] + word(i + 6));
-      round(b, c, d, e, f, g, h, a, k[7] + word(i + 7));
-    };
+    std::uint32_t bc = b ^ c;
 
-    eightRounds(0, loaded);
-    eightRounds(8, loaded);
-    for (int i = 16; i < 64; i += 8) eightRounds(i, expanded);
+    // Written out rather than looped, so that every index into the ring and
+    // every round constant is known where it is used.
+    eightRounds<false>(0, w, a, b, c, d, e, f, g, h, bc);
+    eightRounds<false>(8, w, a, b, c, d, e, f, g, h, bc);
+    eightRounds<true>(16, w, a, b, c, d, e, f, g, h, bc);
+    eightRounds<true>(24, w, a, b, c, d, e, f, g, h, bc);
+    eightRounds<true>(32, w, a, b, c, d, e, f, g, h, bc);
+    eightRounds<true>(40, w, a, b, c, d, e, f, g, h, bc);
+    eightRounds<true>(48, w, a, b, c, d, e, f, g, h, bc);
+    eightRounds<true>(56, w, a, b, c, d, e, f, g, h, bc);
 
     a = state[0] += a;
     b = state[1] += b;
