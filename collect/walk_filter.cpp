@@ -9,7 +9,7 @@ namespace {
 
 // Names are matched without regard to case, as the file system matches
 // them: both sides in upper case by the invariant locale's table, which no
-// user language changes (a Turkish "i" stays an "I").
+// user language changes (an "i" is an "I" under a Turkish one too).
 void upperCase(const wchar_t* text, std::size_t length, std::wstring& upper) {
   upper.assign(text, length);
   if (length == 0) return;

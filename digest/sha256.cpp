@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "digest/block_feed.h"
 #include "digest/sha256_blocks.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -71,8 +72,10 @@ __attribute__((always_inline)) inline std::uint32_t scheduleWord(std::uint32_t w
   if (!Expand) return w[i];
   const std::uint32_t before15 = w[(i - 15) & 15];
   const std::uint32_t before2 = w[(i - 2) & 15];
-  const std::uint32_t sigma0 = rotateRight(before15, 7) ^ rotateRight(before15, 18) ^ (before15 >> 3);
-  const std::uint32_t sigma1 = rotateRight(before2, 17) ^ rotateRight(before2, 19) ^ (before2 >> 10);
+  const std::uint32_t sigma0 =
+      rotateRight(before15, 7) ^ rotateRight(before15, 18) ^ (before15 >> 3);
+  const std::uint32_t sigma1 =
+      rotateRight(before2, 17) ^ rotateRight(before2, 19) ^ (before2 >> 10);
   return w[i & 15] += sigma1 + w[(i - 7) & 15] + sigma0;
 }
 
@@ -175,26 +178,12 @@ void Sha256Context::sha256Init() {
 void Sha256Context::sha256Update(const void* data, std::uint32_t length) {
   if (length == 0) return;
   const unsigned char* input = static_cast<const unsigned char*>(data);
-  std::uint32_t fill = static_cast<std::uint32_t>(byteCount & 63);
+  const std::uint32_t fill = static_cast<std::uint32_t>(byteCount & 63);
   byteCount += length;
 
-  if (fill != 0) {
-    const std::uint32_t room = 64 - fill;
-    if (length < room) {
-      std::memcpy(block + fill, input, length);
-      return;
-    }
-    std::memcpy(block + fill, input, room);
-    blocks(state, block, 1);
-    input += room;
-    length -= room;
-  }
-
-  const std::uint32_t wholeBlocks = length / 64;
-  if (wholeBlocks != 0) blocks(state, input, wholeBlocks);
-  input += static_cast<std::size_t>(wholeBlocks) * 64;
-  length %= 64;
-  if (length != 0) std::memcpy(block, input, length);
+  feedBlocks(block, fill, input, length, [this](const unsigned char* whole, std::size_t count) {
+    blocks(state, whole, count);
+  });
 }
 
 char* Sha256Context::sha256HexDigest(char* out) const {

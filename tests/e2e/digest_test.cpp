@@ -71,12 +71,15 @@ std::string entryLine(Form form, const std::string& name, std::size_t pathWidth,
   const bool wide = form == Form::Wide;
   std::string line = HEAD + padRight(name, pathWidth) + (wide ? " （" : " (") +
                      padLeft(sizeText, sizeWidth) + " bytes";
-  if (!digest.empty()) line += (wide ? "、" + algorithm + "： " : ", " + algorithm + ": ") + digest;
+  if (!digest.empty()) {
+    line += (wide ? "、" + algorithm + "： " : ", " + algorithm + ": ") + digest;
+  }
   return line + (wide ? "）\r\n" : ")\r\n");
 }
 
 std::string samplesText(Form form, bool sha256 = false) {
-  std::string text = form != Form::Tab ? "" : sha256 ? "URL\tサイズ\tSHA-256\r\n" : "URL\tサイズ\tMD5\r\n";
+  std::string text;
+  if (form == Form::Tab) text = sha256 ? "URL\tサイズ\tSHA-256\r\n" : "URL\tサイズ\tMD5\r\n";
   for (const Sample& sample : SAMPLES) {
     text += entryLine(form, sample.name, SAMPLE_PATH_WIDTH, sample.sizeText, SAMPLE_SIZE_WIDTH,
                       sha256 ? sample.sha256 : sample.md5, sha256 ? "SHA-256" : "MD5");

@@ -1,6 +1,6 @@
 // What a list leaves out on request: hidden and system files (/I, the INI
 // file's SkipHiddenFiles) and names matching ExcludeNames (/X:), in a
-// folder as Explorer sends it; and the errors of the new options.
+// folder as Explorer sends it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,10 +10,6 @@
 namespace {
 
 const char* const REPORT_HEADER = "引数に、以下のエラーがあります。\n";
-
-std::string notRecognised(int number, const std::string& token) {
-  return "\n- 第 " + std::to_string(number) + " 引数 「" + token + "」 が認識できません。";
-}
 
 // Tab form without a head: one line per file, nothing to align.
 std::string listOf(std::initializer_list<const char*> lines) {
@@ -78,44 +74,6 @@ TEST(Filters, ExplorerFolderWithAndWithoutItsHiddenFiles) {
             REPORT_HEADER + ("\n- 第 2 引数 「" + box.path("写真") +
                              "」 に該当するファイルが見つかりません。") +
                 "\n- 有効なファイル名が 1 つも指定されていません。")
-      << out.summary();
-}
-
-// H and X take values, I is a flag: other spellings are reported as any
-// unknown option is.
-TEST(Filters, NewOptionsRefuseWhatTheyDoNotKnow) {
-  e2e::Sandbox box;
-  ASSERT_TRUE(box.writeFile("a.txt", "a"));
-  const e2e::Outcome out =
-      box.run("/H:SHA1 /H /X /I:1 /h= /Hi " + e2e::quoted(box.path("a.txt")) + " /H:SHA-256");
-  ASSERT_TRUE(out.finished()) << out.summary();
-  EXPECT_EQ(out.exitCode, -13) << out.summary();
-  ASSERT_EQ(out.messages.size(), 1u) << out.summary();
-  EXPECT_EQ(out.messages[0].text, REPORT_HEADER + notRecognised(1, "/H:SHA1") +
-                                      notRecognised(2, "/H") + notRecognised(3, "/X") +
-                                      notRecognised(4, "/I:1") + notRecognised(5, "/h=") +
-                                      notRecognised(6, "/Hi"))
-      << out.summary();
-  EXPECT_TRUE(out.sentinelKept) << out.summary();
-}
-
-// Bad values of the new keys come after the old keys' in the report.
-TEST(Filters, NewIniKeysReportedInReadingOrder) {
-  e2e::Sandbox box;
-  ASSERT_TRUE(box.writeFile("a.txt", "a"));
-  ASSERT_TRUE(box.writeIni(
-      "[Options]\r\nSkipHiddenFiles=on\r\nDigestAlgorithm=SHA-1\r\nOutputTabText=yes\r\n"
-      "[Strings]\r\nExcludeNames=anything\r\n"));
-  const e2e::Outcome out = box.run(e2e::quoted(box.path("a.txt")));
-  ASSERT_TRUE(out.finished()) << out.summary();
-  EXPECT_EQ(out.exitCode, -12) << out.summary();
-  ASSERT_EQ(out.messages.size(), 1u) << out.summary();
-  const std::string line = "\n[Options] セクションに設定されたキー ";
-  EXPECT_EQ(out.messages[0].text,
-            "設定ファイル \"" + box.iniPath() + "\" に、以下のエラーがあります。\n" + line +
-                "OutputTabText の値 \"yes\" が認識できません。" + line +
-                "DigestAlgorithm の値 \"SHA-1\" が認識できません。" + line +
-                "SkipHiddenFiles の値 \"on\" が認識できません。")
       << out.summary();
 }
 

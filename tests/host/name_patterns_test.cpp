@@ -96,19 +96,4 @@ TEST(DigestAlgorithm, TextsOfEveryForm) {
   }
 }
 
-TEST(DigestAlgorithm, ValuesInAnyCase) {
-  for (const char* sha256 : {"SHA256", "sha256", "Sha-256", "SHA-256"}) {
-    HashAlgorithm algorithm = HashAlgorithm::Md5;
-    EXPECT_TRUE(digestAlgorithmFromText(sha256, algorithm)) << sha256;
-    EXPECT_EQ(algorithm, HashAlgorithm::Sha256) << sha256;
-    EXPECT_TRUE(digestAlgorithmFromText("md5", algorithm));
-    EXPECT_EQ(algorithm, HashAlgorithm::Md5);
-  }
-  for (const char* refused : {"", "SHA", "SHA_256", "SHA-2561", " MD5", "MD5 ", "SHA1", "ＭＤ５"}) {
-    HashAlgorithm algorithm = HashAlgorithm::Sha256;
-    EXPECT_FALSE(digestAlgorithmFromText(refused, algorithm)) << refused;
-    EXPECT_EQ(algorithm, HashAlgorithm::Sha256) << refused;
-  }
-}
-
 }  // namespace

@@ -71,7 +71,9 @@ TEST_P(Sha256Engines, AgreesWithThePortableEngineAroundBlockAndChunkEdges) {
 
   std::vector<std::size_t> lengths;
   for (const std::size_t edge : {64u, 128u, 131072u, 2 * 131072u}) {
-    for (std::size_t delta = 0; delta < 10; ++delta) lengths.push_back(edge - 9 + delta + next() % 2);
+    for (std::size_t delta = 0; delta < 10; ++delta) {
+      lengths.push_back(edge - 9 + delta + next() % 2);
+    }
   }
   for (int i = 0; i < 40; ++i) lengths.push_back(next() % (data.size() - 1));
   for (const std::size_t length : lengths) {
@@ -103,11 +105,9 @@ INSTANTIATE_TEST_SUITE_P(, Sha256Engines,
                          ::testing::Values(Sha256Engine::Portable, Sha256Engine::ShaInstructions,
                                            Sha256Engine::Fastest),
                          [](const ::testing::TestParamInfo<Sha256Engine>& engine) {
-                           switch (engine.param) {
-                             case Sha256Engine::Portable: return std::string("Portable");
-                             case Sha256Engine::ShaInstructions: return std::string("ShaInstructions");
-                             default: return std::string("Fastest");
-                           }
+                           return engine.param == Sha256Engine::Portable ? "Portable"
+                                  : engine.param == Sha256Engine::Fastest ? "Fastest"
+                                                                          : "ShaInstructions";
                          });
 
 }  // namespace
