@@ -676,11 +676,12 @@ echo
 echo "Times are whole runs, process start to exit, except md5 and sha256 (hashing"
 echo "only for the program; whole md5sum/sha256sum/openssl runs for the peers), and"
 echo "SHA-NI in memory, the sha256 case's hashing of 1 GiB with no file and no"
-echo "process around it; \"per GiB\" rows take off each one's time on a one-line file. Ratios: program / peer for times, program / peer"
-echo "throughput for md5 and sha256 (>1: program faster). MB = 10^6"
-echo "bytes. Peak: program and server resident together, sampled every 10 ms over"
-echo "extra untimed runs (tree cases), or the sum of their own peaks (the rest); in"
-echo "brackets each one's own peak (medians). B/entry: (peak together - the same for"
+echo "process around it; \"per GiB\" rows take off each one's time on a one-line"
+echo "file. Ratios: program / peer for times, program / peer throughput for md5 and"
+echo "sha256 (>1: program faster). MB = 10^6 bytes. Peak: program and server"
+echo "resident together, sampled every 10 ms over extra untimed runs (tree cases),"
+echo "or the sum of their own peaks (the rest); in brackets each one's own peak"
+echo "(medians). B/entry: (peak together - the same for"
 echo "a 10-file run - clipboard bytes) / files."
 for line in "${made[@]}"; do echo "- made $line"; done
 for line in "${notes[@]}"; do echo "- $line"; done
