@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collect/argument_list.h"
+#include "collect/walk_filter.h"
 #include "digest/file_entry.h"
 #include "settings/output_options.h"
 #include "text/stand_in.h"
@@ -48,5 +49,6 @@ class Job : public ProgressWindow {
   OutputOptions options;
   HINSTANCE appInstance;
   ArgumentList arguments;
+  WalkFilter walkFilter;  // what collectPath leaves out; set by applyCommandLine
   std::vector<FileEntry> entries;
 };

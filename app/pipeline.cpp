@@ -14,7 +14,7 @@
 // used up by the line pass: afterwards the Job holds none.
 std::string Job::buildText(StandIns& standIns) {
   if (options.ShowMD5) {
-    setStatus("ファイルの MD5 値の取得中", "");
+    setStatus(digestStageText(options.DigestAlgorithm), "");
     startProgress(static_cast<std::int64_t>(options.TotalSize));
     DigestPass pass(*this);
     for (FileEntry& entry : entries) pass.digestEntry(entry);

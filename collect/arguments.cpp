@@ -6,6 +6,16 @@
 bool Job::applyCommandLine() {
   setStatus("コマンドラインから設定値を取得中", "");
 
+  // What the walk leaves out holds for the whole run, wherever /I, /i or /X:
+  // stands: the options' last values, from a look at them alone first.
+  OutputOptions last = options;
+  std::string ignored;
+  for (std::uint32_t number = 1; number < arguments.count(); ++number) {
+    const std::string& token = arguments.token(number);
+    if (!token.empty() && token[0] == '/') applyOptionToken(last, token, number, ignored);
+  }
+  walkFilter = WalkFilter(last);
+
   // One pass in command-line order: an option changes what the paths after
   // it see (EncodeURL), and every problem adds a line instead of stopping.
   std::string errors;

@@ -1,5 +1,6 @@
 #include "collect/option_rules.h"
 
+#include "digest/digest_algorithm.h"
 #include "settings/ini_rules.h"
 
 const char* const ARGUMENT_NOT_RECOGNISED = "が認識できません。";
@@ -21,6 +22,7 @@ bool OutputOptions::*flagOfLetter(char letter) {
     case 'T': case 't': return &OutputOptions::ShowTime;
     case 'M': case 'm': return &OutputOptions::ShowMD5;
     case 'O': case 'o': return &OutputOptions::OutputTabText;
+    case 'I': case 'i': return &OutputOptions::SkipHiddenFiles;
     default: return nullptr;
   }
 }
@@ -63,6 +65,15 @@ void applyValueOption(OutputOptions& options, const std::string& token, std::uin
       return;
     case 'U': case 'u':
       options.URLHead = value;
+      return;
+    case 'H': case 'h':
+      if (!digestAlgorithmFromText(value, options.DigestAlgorithm)) {
+        addArgumentError(errors, number, token, ARGUMENT_NOT_RECOGNISED);
+      }
+      return;
+    case 'X': case 'x':
+      // Replaces the INI file's list; an empty value clears it.
+      options.ExcludeNames = value;
       return;
     default:
       addArgumentError(errors, number, token, ARGUMENT_NOT_RECOGNISED);

@@ -47,6 +47,13 @@ bool isDotOrDotDot(const wchar_t* name) {
   return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
+// True when the last component of a path is a pattern rather than a name.
+bool hasWildcardInName(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+  return path.find_first_of(L"*?", nameStart) != std::wstring::npos;
+}
+
 // The folder that the results of a search for `path` (no folder itself) lie
 // in, with its backslash, taken from the platform's full path name. Empty
 // when that cannot be had.
@@ -160,11 +167,11 @@ class Walk {
  private:
   // One thing a folder listing or a search found in the folder directory
   // (ending in a backslash, in both forms): a file becomes an entry, a
-  // folder is walked.
+  // folder is walked, unless the filter (when filtering) leaves it out.
   std::uint32_t take(const wchar_t* name, DWORD attributes, std::uint64_t size,
                      std::uint64_t lastWriteTicks, const std::string& directory,
                      const std::wstring& exactDirectory, bool spelled,
-                     const std::string& urlPrefix);
+                     const std::string& urlPrefix, bool filtering);
 
   // Enters a folder unless it is one of the descent; one that could not be
   // identified is entered without being remembered.
@@ -276,6 +283,9 @@ std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, 
 
   DirectorySearch search(exact);
   if (!search.started()) return 0;
+  // A file the user named is taken whatever it is; what a wildcard brings
+  // is filtered.
+  const bool filtering = job_.walkFilter.active() && hasWildcardInName(exact);
   const std::string directory = folder + "\\";
   std::uint32_t count = 0;
   do {
@@ -284,7 +294,7 @@ std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, 
                   (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
                   (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
                       found.ftLastWriteTime.dwLowDateTime,
-                  directory, exactDirectory, spelled, urlPrefix);
+                  directory, exactDirectory, spelled, urlPrefix, filtering);
   } while (search.next());
   return count;
 }
@@ -303,10 +313,12 @@ std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& ex
 
   const std::string directory = folder + "\\";
   const std::wstring exactDirectory = exactFolder + L"\\";
+  // Everything a folder holds is filtered.
+  const bool filtering = job_.walkFilter.active();
   std::uint32_t count = 0;
   for (const Child& child : children) {
     count += take(child.name.c_str(), child.attributes, child.size, child.lastWriteTicks,
-                  directory, exactDirectory, spelled, urlPrefix);
+                  directory, exactDirectory, spelled, urlPrefix, filtering);
   }
   return count;
 }
@@ -314,9 +326,11 @@ std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& ex
 std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t size,
                          std::uint64_t lastWriteTicks, const std::string& directory,
                          const std::wstring& exactDirectory, bool spelled,
-                         const std::string& urlPrefix) {
+                         const std::string& urlPrefix, bool filtering) {
   const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (isFolder && isDotOrDotDot(name)) return 0;
+  // A folder left out is not walked.
+  if (filtering && job_.walkFilter.leavesOut(attributes, name)) return 0;
   const AnsiName ansiName(name);
   // A name with a "?" for a missing character, or one below such a folder,
   // is reached through its exact form alone.

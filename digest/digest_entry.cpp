@@ -1,21 +1,13 @@
 #include "digest/digest_entry.h"
 
 #include "app/job.h"
-#include "digest/md5.h"
 #include "text/url_transform.h"
 
-namespace {
-
-const char* digestSeparator(const OutputOptions& options) {
-  if (options.OutputTabText) return "\t";
-  if (options.UseWideChar) return "、MD5： ";
-  return ", MD5: ";
-}
-
-}  // namespace
-
 // Not zero-filled: every chunk is written by the reader before it is read.
-DigestPass::DigestPass(Job& job) : job_(job), chunk_(new unsigned char[DIGEST_CHUNK_SIZE]) {}
+DigestPass::DigestPass(Job& job)
+    : job_(job),
+      chunk_(new unsigned char[DIGEST_CHUNK_SIZE]),
+      digest_(makeDigestEngine(job.options.DigestAlgorithm)) {}
 
 void DigestPass::digestEntry(FileEntry& entry) {
   // The user sees the name in plain characters, not in percent escapes.
@@ -25,7 +17,7 @@ void DigestPass::digestEntry(FileEntry& entry) {
   job_.advanceProgress(1);
   job_.checkCancel();
 
-  Md5Context md5;
+  digest_->init();
   if (entry.exactPath.empty()) {
     reader_.open(entry.localPath.c_str(), DIGEST_CHUNK_SIZE, APP_NAME);
   } else {
@@ -34,7 +26,7 @@ void DigestPass::digestEntry(FileEntry& entry) {
   for (;;) {
     const std::uint32_t length = reader_.read(chunk_.get());
     if (length == 0) break;
-    md5.md5Update(chunk_.get(), length);
+    digest_->update(chunk_.get(), length);
     job_.advanceProgress(length);
     // A cancel unwinds through the reader's destructor, which ends its thread.
     job_.checkCancel();
@@ -48,7 +40,7 @@ void DigestPass::digestEntry(FileEntry& entry) {
     entry.digestText = job_.options.OutputTabText ? "\t" : "";
     return;
   }
-  char hex[MD5_HEX_DIGEST_SIZE];
+  char hex[DIGEST_HEX_BUFFER_SIZE];
   entry.digestText = digestSeparator(job_.options);
-  entry.digestText += md5.md5HexDigest(hex);
+  entry.digestText += digest_->hexDigest(hex);
 }

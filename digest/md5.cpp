@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "digest/block_feed.h"
+
 namespace {
 
 // One 0x80 byte and zeros: the padding that ends every message.
@@ -173,31 +175,16 @@ void Md5Context::md5Init() {
 void Md5Context::md5Update(const void* data, std::uint32_t length) {
   if (length == 0) return;
   const unsigned char* input = static_cast<const unsigned char*>(data);
-  std::uint32_t fill = (bitCount[0] >> 3) & 63;
+  const std::uint32_t fill = (bitCount[0] >> 3) & 63;
 
   const std::uint32_t addedBits = length << 3;
   bitCount[0] += addedBits;
   if (bitCount[0] < addedBits) ++bitCount[1];
   bitCount[1] += length >> 29;
 
-  if (fill != 0) {
-    const std::uint32_t room = 64 - fill;
-    if (length < room) {
-      std::memcpy(block + fill, input, length);
-      return;
-    }
-    std::memcpy(block + fill, input, room);
-    transformBlocks(state, block, 1);
-    input += room;
-    length -= room;
-    fill = 0;
-  }
-
-  const std::uint32_t wholeBlocks = length / 64;
-  transformBlocks(state, input, wholeBlocks);
-  input += static_cast<std::size_t>(wholeBlocks) * 64;
-  length %= 64;
-  if (length != 0) std::memcpy(block, input, length);
+  feedBlocks(block, fill, input, length, [this](const unsigned char* blocks, std::size_t count) {
+    transformBlocks(state, blocks, count);
+  });
 }
 
 char* Md5Context::md5HexDigest(char* out) const {

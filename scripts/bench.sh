@@ -4,10 +4,17 @@
 #   scripts/bench.sh [case ...]        default: every case
 #     md5       the MD5 code on 1 GiB in memory, natively, against md5sum and
 #               openssl on a cached 1 GiB file (throughput)
+#     sha256    the SHA-256 code on 1 GiB in memory, natively: the engine on
+#               the SHA instructions against openssl dgst -sha256 (which uses
+#               them too), the portable engine against sha256sum, both on the
+#               cached 1 GiB file (throughput); and /H:SHA256 /M on that file,
+#               the x86_64 program under Wine 8, against the SHA instructions'
+#               hashing alone (the bare loop of md5file on them, and their
+#               in-memory time) and against sha256sum
 #     md5file   /M on that file, the x86_64 program under Wine 8, against md5sum
 #               and against a bare loop under the same Wine that opens,
 #               reads in 128 KiB chunks, hashes (the program's MD5 code) and
-#               closes one file at a time in one thread (scripts/bench/md5_loop.cpp)
+#               closes one file at a time in one thread (scripts/bench/digest_loop.cpp)
 #     tree10k tree100k tree1m
 #               a run without /M over 10,000 / 100,000 / 1,000,000 files
 #               (1,000 per folder, sparse), against a bare FindFirstFileA walk
@@ -38,12 +45,12 @@ note() { printf 'bench: %s\n' "$*" >&2; }
 declare -A want=()
 for arg in "$@"; do
   case $arg in
-    md5 | md5file | tree10k | tree100k | tree1m | md5small | i686) want[$arg]=1 ;;
+    md5 | sha256 | md5file | tree10k | tree100k | tree1m | md5small | i686) want[$arg]=1 ;;
     *) usage ;;
   esac
 done
 if [ $# -eq 0 ]; then
-  for name in md5 md5file tree10k tree100k tree1m md5small i686; do want[$name]=1; done
+  for name in md5 sha256 md5file tree10k tree100k tree1m md5small i686; do want[$name]=1; done
 fi
 i686_cases=()
 if [ -n "${want[i686]:-}" ]; then
@@ -393,6 +400,108 @@ case_md5() {
   fi
 }
 
+# Throughput of both SHA-256 engines in memory against openssl and
+# sha256sum on the cached file; leaves the SHA instructions' seconds for
+# 1 GiB in sha_seconds, for the /M case.
+sha_seconds=
+case_sha256() {
+  local speed=$tools/sha256_speed fast=() portable=() seconds=() sum=() ssl=() i size
+  local -A out=()
+  local engines=(portable)
+  g++ -O2 -I"$top" "$bench/sha256_speed.cpp" "$top/digest/sha256.cpp" "$top/digest/sha256_ni.cpp" \
+    -o "$speed"
+  "$speed" 1 sha >/dev/null 2>&1 && engines+=(sha)
+  size=$(stat -c %s "$big")
+  cache_big
+  note "sha256: warm-up, then $runs rounds"
+  for i in $(seq 0 "$runs"); do
+    local t1 t2 line engine
+    for engine in "${engines[@]}"; do out[$engine]=$("$speed" 1024 "$engine"); done
+    t1=$(native_time "sha256sum '$big'")
+    t2=$(native_time "openssl dgst -sha256 '$big'")
+    [ "$i" -eq 0 ] && continue
+    line=${out[portable]}
+    portable+=("$(calc '%.1f' "1073741824 / ${line%% *} / 1e6")")
+    if [ -n "${out[sha]:-}" ]; then
+      line=${out[sha]}
+      fast+=("$(calc '%.1f' "1073741824 / ${line%% *} / 1e6")")
+      seconds+=("${line%% *}")
+    fi
+    sum+=("$(calc '%.1f' "$size / $t1 / 1e6")")
+    ssl+=("$(calc '%.1f' "$size / $t2 / 1e6")")
+  done
+  local p f s o
+  p=$(median "${portable[@]}")
+  s=$(median "${sum[@]}")
+  o=$(median "${ssl[@]}")
+  if [ ${#fast[@]} -gt 0 ]; then
+    f=$(median "${fast[@]}")
+    sha_seconds=$(median "${seconds[@]}")
+    row "sha256 SHA-NI" "$f MB/s" "openssl $o MB/s" "$(calc '%.2f' "$f / $o")" "" "" ""
+  else
+    notes+=("sha256: this processor has no SHA instructions; only the portable engine was measured")
+  fi
+  row "sha256 portable" "$p MB/s" "sha256sum $s MB/s" "$(calc '%.2f' "$p / $s")" "" "" ""
+  local file_digest line=${out[portable]}
+  file_digest=$(sha256sum <"$big" | cut -c1-64)
+  if [ "$file_digest" = "${line##* }" ]; then
+    notes+=("sha256: both engines and sha256sum of the file agree on $file_digest")
+  else
+    notes+=("sha256: sha256_speed gave ${line##* }, sha256sum of the file $file_digest")
+  fi
+}
+
+# /H:SHA256 /M on the cached file against the SHA instructions' hashing
+# alone: the bare loop on them under the same Wine (reading and hashing the
+# file, nothing else), and the same GiB hashed in memory natively
+# (case_sha256); and against sha256sum.
+# The same two on a one-line file give each one's cost apart from the
+# GiB (a windowed program's start and end under Wine against a console
+# loop's), and a row per GiB without it.
+case_sha256file() {  # LABEL
+  local label=$1 path tiny sum_times=() loop_times=() empty_program=() empty_loop=() i
+  path=$(windows_path "$big")
+  tiny=$(windows_path "$top/VERSION")
+  cache_big
+  note "$label: warm-up, then $runs rounds"
+  program_reset
+  for i in $(seq 0 "$runs"); do
+    win_run "$exe" /H:SHA256 /M "$tiny"
+    clip_bytes >/dev/null
+    empty_program+=("$W_TIME")
+    win_run "$tools/digest_loop-$arch.exe" -sha256 "$tiny" "$(windows_path "$work/loop.txt")"
+    empty_loop+=("$W_TIME")
+    program_run /H:SHA256 /M "$path" || break
+    win_run "$tools/digest_loop-$arch.exe" -sha256 "$path" "$(windows_path "$work/loop.txt")"
+    [ "$W_CODE" -eq 0 ] || note "$label: the loop ended with $W_CODE"
+    loop_times+=("$W_TIME")
+    sum_times+=("$(native_time "sha256sum '$big'")")
+    if [ "$i" -eq 0 ]; then
+      P_TIME=(); P_PROC=(); P_SERVER=(); sum_times=(); loop_times=(); empty_program=(); empty_loop=()
+    fi
+  done
+  if [ -n "$P_FAIL" ]; then row_failed "$label" "$P_FAIL"; return; fi
+  local p q l p0 l0
+  p=$(median "${P_TIME[@]}")
+  q=$(median "${sum_times[@]}")
+  l=$(median "${loop_times[@]}")
+  p0=$(median "${empty_program[@]}")
+  l0=$(median "${empty_loop[@]}")
+  row "$label" "$(calc '%.2f' "$p") s" "SHA-NI loop $(calc '%.2f' "$l") s" "$(calc '%.2f' "$p / $l")" \
+    "$(peak_cell)" "$(thousands "$P_CLIP")" ""
+  row "$label, per GiB" "$(calc '%.2f' "$p - $p0") s" "SHA-NI loop $(calc '%.2f' "$l - $l0") s" \
+    "$(calc '%.2f' "($p - $p0) / ($l - $l0)")" "" "" ""
+  if [ -n "$sha_seconds" ]; then
+    row "$label" "$(calc '%.2f' "$p") s" "SHA-NI in memory $(calc '%.2f' "$sha_seconds") s" \
+      "$(calc '%.2f' "$p / $sha_seconds")" "" "" ""
+    row "$label, per GiB" "$(calc '%.2f' "$p - $p0") s" \
+      "SHA-NI in memory $(calc '%.2f' "$sha_seconds") s" \
+      "$(calc '%.2f' "($p - $p0) / $sha_seconds")" "" "" ""
+  fi
+  row "$label" "$(calc '%.2f' "$p") s" "sha256sum $(calc '%.2f' "$q") s" "$(calc '%.2f' "$p / $q")" \
+    "" "" ""
+}
+
 # A /M run over PATH against the bare loop under the same Wine and against
 # a native command line PEER.
 md5_run_case() {  # LABEL PATH PEERNAME PEER
@@ -401,7 +510,7 @@ md5_run_case() {  # LABEL PATH PEERNAME PEER
   program_reset
   for i in $(seq 0 "$runs"); do
     program_run /M "$path" || break
-    win_run "$tools/md5_loop-$arch.exe" "$path" "$(windows_path "$work/loop.txt")"
+    win_run "$tools/digest_loop-$arch.exe" "$path" "$(windows_path "$work/loop.txt")"
     t1=$W_TIME
     counted=$(cut -d' ' -f1 "$work/loop.txt" 2>/dev/null || echo none)
     [ "$W_CODE" -eq 0 ] || note "$label: the loop ended with $W_CODE after $counted files"
@@ -483,7 +592,7 @@ if [ ${#i686_cases[@]} -gt 0 ] && ! wine10_kernel_runs_32bit_code; then
 fi
 arches=()
 need_x86_64=
-for name in md5file tree10k tree100k tree1m md5small; do [ -z "${want[$name]:-}" ] || need_x86_64=1; done
+for name in sha256 md5file tree10k tree100k tree1m md5small; do [ -z "${want[$name]:-}" ] || need_x86_64=1; done
 [ -z "$need_x86_64" ] || arches+=(x86_64)
 [ ${#i686_cases[@]} -eq 0 ] || arches+=(i686)
 if [ ${#arches[@]} -gt 0 ]; then
@@ -495,13 +604,14 @@ for arch in "${arches[@]}"; do
   for tool in tree_walk clip_size keeper; do
     compile "$tools/$tool-$arch.exe" "$bench/$tool.cpp" "$arch-w64-mingw32-g++-posix" -O2 -static
   done
-  # Built anew each time: it shares the program's MD5 code.
-  "$arch-w64-mingw32-g++-posix" -O2 -static -municode -I"$top" "$bench/md5_loop.cpp" \
-    "$top/digest/md5.cpp" -o "$tools/md5_loop-$arch.exe"
+  # Built anew each time: it shares the program's digest code.
+  "$arch-w64-mingw32-g++-posix" -O2 -static -municode -I"$top" "$bench/digest_loop.cpp" \
+    "$top/digest/md5.cpp" "$top/digest/sha256.cpp" "$top/digest/sha256_ni.cpp" \
+    -o "$tools/digest_loop-$arch.exe"
 done
 
 needs_big= ; needs_trees=()
-[ -z "${want[md5]:-}${want[md5file]:-}" ] || needs_big=1
+[ -z "${want[md5]:-}${want[sha256]:-}${want[md5file]:-}" ] || needs_big=1
 for name in md5file; do [[ " ${i686_cases[*]} " != *" $name "* ]] || needs_big=1; done
 for name in tree10k tree100k tree1m; do
   if [ -n "${want[$name]:-}" ] || [[ " ${i686_cases[*]} " == *" $name "* ]]; then needs_trees+=("$name"); fi
@@ -516,12 +626,14 @@ fi
 # ---------------------------------------------------------------- running
 
 [ -z "${want[md5]:-}" ] || case_md5
+[ -z "${want[sha256]:-}" ] || case_sha256
 
 if [ -n "$need_x86_64" ]; then
   arch=x86_64
   exe=$data/build/x86_64/quorvane.exe
   start_session w8
   [ -z "${want[md5file]:-}" ] || case_md5file md5file
+  [ -z "${want[sha256]:-}" ] || case_sha256file "sha256 /H:SHA256 /M"
   for name in tree10k tree100k tree1m; do [ -z "${want[$name]:-}" ] || case_tree "$name" "$name"; done
   [ -z "${want[md5small]:-}" ] || case_md5small md5small
   stop_session
@@ -554,19 +666,22 @@ echo "- kernel: $(uname -sr)"
 echo "- Wine (x86_64 program): $("$WINE64" --version 2>/dev/null)"
 echo "- Wine (i686 program): $w10_version"
 optimisation=$(cat "$data"/build/*/build.ninja 2>/dev/null | grep -m 1 -o -- ' -O[0-3s]' || true)
-echo "- compilers: $(g++ --version | head -n 1) for md5_speed (-O2); $(x86_64-w64-mingw32-g++-posix -dumpversion) (x86_64) and $(i686-w64-mingw32-g++-posix -dumpversion) (i686) MinGW-w64 for the programs (${optimisation# }) and the walk (-O2)"
+echo "- compilers: $(g++ --version | head -n 1) for md5_speed and sha256_speed (-O2); $(x86_64-w64-mingw32-g++-posix -dumpversion) (x86_64) and $(i686-w64-mingw32-g++-posix -dumpversion) (i686) MinGW-w64 for the programs (${optimisation# }) and the walk (-O2)"
 echo "- runs per measurement: $runs (medians), after one warm-up"
 echo
 echo "| case | program | peer | ratio | peak MB (program, server) | clipboard bytes | B/entry |"
 echo "|---|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
-echo "Times are whole runs, process start to exit, except md5 (hashing only for the"
-echo "program; whole md5sum/openssl runs for the peers). Ratios: program / peer for"
-echo "times, program / peer throughput for md5 (>1: program faster). MB = 10^6"
-echo "bytes. Peak: program and server resident together, sampled every 10 ms over"
-echo "extra untimed runs (tree cases), or the sum of their own peaks (the rest); in"
-echo "brackets each one's own peak (medians). B/entry: (peak together - the same for"
+echo "Times are whole runs, process start to exit, except md5 and sha256 (hashing"
+echo "only for the program; whole md5sum/sha256sum/openssl runs for the peers), and"
+echo "SHA-NI in memory, the sha256 case's hashing of 1 GiB with no file and no"
+echo "process around it; \"per GiB\" rows take off each one's time on a one-line"
+echo "file. Ratios: program / peer for times, program / peer throughput for md5 and"
+echo "sha256 (>1: program faster). MB = 10^6 bytes. Peak: program and server"
+echo "resident together, sampled every 10 ms over extra untimed runs (tree cases),"
+echo "or the sum of their own peaks (the rest); in brackets each one's own peak"
+echo "(medians). B/entry: (peak together - the same for"
 echo "a 10-file run - clipboard bytes) / files."
 for line in "${made[@]}"; do echo "- made $line"; done
 for line in "${notes[@]}"; do echo "- $line"; done

@@ -10,31 +10,33 @@
 namespace {
 
 // The value of one key, or the sentinel when the file, the section or the
-// key is missing; never more than the buffer's 127 bytes.
+// key is missing; never more than the key's buffer holds (127 bytes for
+// most keys).
 std::string readProfileValue(const IniKey& key, const std::string& iniPath) {
-  char buffer[INI_VALUE_BUFFER_SIZE] = {};
-  GetPrivateProfileStringA(key.section, key.name, INI_SENTINEL, buffer,
-                           static_cast<DWORD>(sizeof buffer), iniPath.c_str());
+  std::string buffer(key.bufferSize, '\0');
+  GetPrivateProfileStringA(key.section, key.name, INI_SENTINEL, &buffer[0],
+                           static_cast<DWORD>(buffer.size()), iniPath.c_str());
   // The reader terminates what it copies; the length is still taken within
   // the buffer so that no reader can make it run past the end.
-  buffer[sizeof buffer - 1] = '\0';
-  return std::string(buffer, strnlen(buffer, sizeof buffer));
+  buffer.back() = '\0';
+  buffer.resize(strnlen(buffer.c_str(), buffer.size()));
+  return buffer;
 }
 
 // The same from the file its exact path names, for a file its ANSI path
 // cannot name (a character the code page lacks, or a path past the classic
 // limit). The value comes as the ANSI reader would give it: in the code
-// page's bytes, cut to 127 bytes without splitting a double-byte character.
+// page's bytes, cut to the key's length without splitting a double-byte character.
 std::string readProfileValue(const IniKey& key, const std::wstring& iniPath) {
-  wchar_t buffer[INI_VALUE_BUFFER_SIZE] = {};
+  std::wstring buffer(key.bufferSize, L'\0');
   GetPrivateProfileStringW(exactForm(key.section).c_str(), exactForm(key.name).c_str(),
-                           exactForm(INI_SENTINEL).c_str(), buffer,
-                           static_cast<DWORD>(INI_VALUE_BUFFER_SIZE), SystemPath(iniPath).c_str());
-  std::string value = ansiForm(buffer, wcsnlen(buffer, INI_VALUE_BUFFER_SIZE));
+                           exactForm(INI_SENTINEL).c_str(), &buffer[0],
+                           static_cast<DWORD>(buffer.size()), SystemPath(iniPath).c_str());
+  std::string value = ansiForm(buffer.c_str(), wcsnlen(buffer.c_str(), buffer.size()));
   std::size_t kept = 0;
   while (kept < value.size()) {
     const std::size_t next = kept + (isDoubleByteAt(value.c_str(), value.size(), kept) ? 2 : 1);
-    if (next > INI_VALUE_BUFFER_SIZE - 1) break;
+    if (next > key.bufferSize - 1) break;
     kept = next;
   }
   value.resize(kept);

@@ -1,5 +1,6 @@
 #include "settings/ini_rules.h"
 
+#include "digest/digest_algorithm.h"
 #include "text/sjis.h"
 
 namespace {
@@ -12,18 +13,35 @@ bool isIniBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'
 }  // namespace
 
 const IniKey INI_KEYS[INI_KEY_COUNT] = {
-    {SECTION_OPTIONS, "CommeredNumber", IniKeyKind::Switch, &OutputOptions::CommeredNumber, nullptr},
-    {SECTION_OPTIONS, "InsertNewLine", IniKeyKind::Switch, &OutputOptions::InsertNewLine, nullptr},
-    {SECTION_OPTIONS, "UseWideChar", IniKeyKind::Switch, &OutputOptions::UseWideChar, nullptr},
-    {SECTION_OPTIONS, "EnSmallURL", IniKeyKind::Switch, &OutputOptions::EnSmallURL, nullptr},
-    {SECTION_OPTIONS, "EncodeURL", IniKeyKind::Switch, &OutputOptions::EncodeURL, nullptr},
-    {SECTION_OPTIONS, "ByteUnit", IniKeyKind::ByteUnit, nullptr, nullptr},
-    {SECTION_OPTIONS, "ShowDate", IniKeyKind::Switch, &OutputOptions::ShowDate, nullptr},
-    {SECTION_OPTIONS, "ShowTime", IniKeyKind::Switch, &OutputOptions::ShowTime, nullptr},
-    {SECTION_OPTIONS, "ShowMD5", IniKeyKind::Switch, &OutputOptions::ShowMD5, nullptr},
-    {SECTION_OPTIONS, "OutputTabText", IniKeyKind::Switch, &OutputOptions::OutputTabText, nullptr},
-    {SECTION_STRINGS, "URLHead", IniKeyKind::Text, nullptr, &OutputOptions::URLHead},
-    {SECTION_STRINGS, "ByteUnitName", IniKeyKind::Text, nullptr, &OutputOptions::ByteUnitName},
+    {SECTION_OPTIONS, "CommeredNumber", IniKeyKind::Switch, &OutputOptions::CommeredNumber, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "InsertNewLine", IniKeyKind::Switch, &OutputOptions::InsertNewLine, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "UseWideChar", IniKeyKind::Switch, &OutputOptions::UseWideChar, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "EnSmallURL", IniKeyKind::Switch, &OutputOptions::EnSmallURL, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "EncodeURL", IniKeyKind::Switch, &OutputOptions::EncodeURL, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "ByteUnit", IniKeyKind::ByteUnit, nullptr, nullptr, INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "ShowDate", IniKeyKind::Switch, &OutputOptions::ShowDate, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "ShowTime", IniKeyKind::Switch, &OutputOptions::ShowTime, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "ShowMD5", IniKeyKind::Switch, &OutputOptions::ShowMD5, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "OutputTabText", IniKeyKind::Switch, &OutputOptions::OutputTabText, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "DigestAlgorithm", IniKeyKind::DigestAlgorithm, nullptr, nullptr,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "SkipHiddenFiles", IniKeyKind::Switch, &OutputOptions::SkipHiddenFiles,
+     nullptr, INI_VALUE_BUFFER_SIZE},
+    {SECTION_STRINGS, "URLHead", IniKeyKind::Text, nullptr, &OutputOptions::URLHead,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_STRINGS, "ByteUnitName", IniKeyKind::Text, nullptr, &OutputOptions::ByteUnitName,
+     INI_VALUE_BUFFER_SIZE},
+    {SECTION_STRINGS, "ExcludeNames", IniKeyKind::Text, nullptr, &OutputOptions::ExcludeNames,
+     INI_LIST_BUFFER_SIZE},
 };
 
 std::string iniPathFromProgramPath(const std::string& programPath) {
@@ -90,6 +108,9 @@ IniValueResult applyIniValue(OutputOptions& options, const IniKey& key, const st
           return IniValueResult::Applied;
         }
       }
+      break;
+    case IniKeyKind::DigestAlgorithm:
+      if (digestAlgorithmFromText(value, options.DigestAlgorithm)) return IniValueResult::Applied;
       break;
     case IniKeyKind::Text:
       options.*key.text = value;

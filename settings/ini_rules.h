@@ -16,7 +16,11 @@ constexpr const char* INI_SENTINEL = "#DEFAULT#DEFAULT#DEFAULT";
 // The reader's buffer: at most 127 value bytes and the terminating zero.
 constexpr std::size_t INI_VALUE_BUFFER_SIZE = 128;
 
-enum class IniKeyKind { Switch, ByteUnit, Text };
+// The buffer of a key whose value is a list (ExcludeNames): a list of
+// names outgrows 127 bytes long before it outgrows this.
+constexpr std::size_t INI_LIST_BUFFER_SIZE = 4096;
+
+enum class IniKeyKind { Switch, ByteUnit, DigestAlgorithm, Text };
 
 struct IniKey {
   const char* section;
@@ -24,10 +28,11 @@ struct IniKey {
   IniKeyKind kind;
   bool OutputOptions::*flag;          // Switch keys
   std::string OutputOptions::*text;   // Text keys
+  std::size_t bufferSize;             // of the reader: the value's bytes plus one
 };
 
-// The twelve keys in reading order, which is also the order of the report.
-constexpr std::size_t INI_KEY_COUNT = 12;
+// The keys in reading order, which is also the order of the report.
+constexpr std::size_t INI_KEY_COUNT = 15;
 extern const IniKey INI_KEYS[INI_KEY_COUNT];
 
 // The INI file beside the program: the program path cut at the first "."

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "digest/digest_algorithm.h"
+
 // The placeholder head used until the INI file or /U names the real one.
 constexpr const char* DEFAULT_URL_HEAD = "http://www.example.com/files/";
 
@@ -18,10 +20,13 @@ struct OutputOptions {
   std::int32_t ByteUnit = 0;    // 0 bytes, 1 K, 2 M, 3 G, 4 T, 5 P
   bool ShowDate = false;        // last-write date
   bool ShowTime = false;        // last-write time behind the date
-  bool ShowMD5 = false;         // MD5 of every file
+  bool ShowMD5 = false;         // the digest of every file (DigestAlgorithm)
   bool OutputTabText = false;   // tab-separated with a header line
+  HashAlgorithm DigestAlgorithm = HashAlgorithm::Md5;  // the digest ShowMD5 adds
+  bool SkipHiddenFiles = false;  // walks and wildcards leave out hidden and system names
   std::string URLHead = DEFAULT_URL_HEAD;  // put in front of every URL path
   std::string ByteUnitName;     // unit word; empty: follows from ByteUnit
+  std::string ExcludeNames;     // ";"-separated name patterns walks and wildcards leave out
 
   std::uint64_t TotalSize = 0;          // bytes of all collected files
   std::uint32_t MaxUrlPathLength = 0;   // widest URL path, in bytes

@@ -13,15 +13,15 @@ std::size_t longestDateTimeLength(const OutputOptions& options) {
   return 2 + 11 + (options.ShowTime ? 9 : 0);
 }
 
-// ", MD5: " or "、MD5： " (eight bytes) and 32 hexadecimal digits.
-constexpr std::size_t LONGEST_DIGEST_TEXT_LENGTH = 8 + 32;
-
 }  // namespace
 
 std::string tabHeaderLine(const OutputOptions& options) {
   std::string header = "URL\tサイズ";
   if (options.ShowDate) header += options.ShowTime ? "\t日時" : "\t日付";
-  if (options.ShowMD5) header += "\tMD5";
+  if (options.ShowMD5) {
+    header += '\t';
+    header += digestName(options.DigestAlgorithm);
+  }
   header += "\r\n";
   return header;
 }

@@ -11,7 +11,7 @@
 #include "settings/output_options.h"
 #include "text/size_format.h"
 
-// "URL\tサイズ" with the optional date/time and MD5 columns, then CR LF.
+// "URL\tサイズ" with the optional date/time and digest columns, then CR LF.
 std::string tabHeaderLine(const OutputOptions& options);
 
 // Runs after the sort: lower-cases urlPath when EnSmallURL is on, records

@@ -32,17 +32,23 @@ struct Sample {
   std::size_t size;
   const char* sizeText;  // with the default "," grouping
   const char* md5;       // md5sum of patternBytes(size)
+  const char* sha256;    // sha256sum of the same
 };
 
 // Around the chunk size of 131072 bytes, and a few chunks with a short tail.
 // Listed in sorted order; every name is at most 11 bytes and every size text
 // at most 9.
 const Sample SAMPLES[] = {
-    {"f0.bin", 0, "0", "d41d8cd98f00b204e9800998ecf8427e"},
-    {"f1.bin", 1, "1", "93b885adfe0da089cdf634904fd59f71"},
-    {"f131072.bin", 131072, "131,072", "d02199a197fb4b1777525fe375f9f5f1"},
-    {"f131073.bin", 131073, "131,073", "060bb13f48ee4b4ef00c6e28d0f4fce8"},
-    {"f3m.bin", 3 * 1048576 + 5, "3,145,733", "028bfcc1395093c0df0dc731de96e1b5"},
+    {"f0.bin", 0, "0", "d41d8cd98f00b204e9800998ecf8427e",
+     "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+    {"f1.bin", 1, "1", "93b885adfe0da089cdf634904fd59f71",
+     "6e340b9cffb37a989ca544e6bb780a2c78901d3fb33738768511a30617afa01d"},
+    {"f131072.bin", 131072, "131,072", "d02199a197fb4b1777525fe375f9f5f1",
+     "feb1e4409d009e0ec502eaabe321f86b5197a881e9b765252ec8a75d6957596d"},
+    {"f131073.bin", 131073, "131,073", "060bb13f48ee4b4ef00c6e28d0f4fce8",
+     "dd84db969f4ff2abb79c8c2fbc06e8d8e02c46d6481c958e057f7ad7a24c58a7"},
+    {"f3m.bin", 3 * 1048576 + 5, "3,145,733", "028bfcc1395093c0df0dc731de96e1b5",
+     "b01669d77761c4dfdfc8fb927821087bcf5c9ef1f917c4f1f8504e529f19edab"},
 };
 constexpr std::size_t SAMPLE_PATH_WIDTH = 11;
 constexpr std::size_t SAMPLE_SIZE_WIDTH = 9;
@@ -56,24 +62,27 @@ std::string padLeft(const std::string& text, std::size_t width) {
 
 enum class Form { Bracketed, Wide, Tab };
 
-// The line of one entry as the default settings write it; an empty md5
+// The line of one entry as the default settings write it; an empty digest
 // stands for a file whose digest could not be taken.
 std::string entryLine(Form form, const std::string& name, std::size_t pathWidth,
                       const std::string& sizeText, std::size_t sizeWidth,
-                      const std::string& md5) {
-  if (form == Form::Tab) return HEAD + name + "\t" + sizeText + "\t" + md5 + "\r\n";
+                      const std::string& digest, const std::string& algorithm = "MD5") {
+  if (form == Form::Tab) return HEAD + name + "\t" + sizeText + "\t" + digest + "\r\n";
   const bool wide = form == Form::Wide;
   std::string line = HEAD + padRight(name, pathWidth) + (wide ? " （" : " (") +
                      padLeft(sizeText, sizeWidth) + " bytes";
-  if (!md5.empty()) line += (wide ? "、MD5： " : ", MD5: ") + md5;
+  if (!digest.empty()) {
+    line += (wide ? "、" + algorithm + "： " : ", " + algorithm + ": ") + digest;
+  }
   return line + (wide ? "）\r\n" : ")\r\n");
 }
 
-std::string samplesText(Form form) {
-  std::string text = form == Form::Tab ? "URL\tサイズ\tMD5\r\n" : "";
+std::string samplesText(Form form, bool sha256 = false) {
+  std::string text;
+  if (form == Form::Tab) text = sha256 ? "URL\tサイズ\tSHA-256\r\n" : "URL\tサイズ\tMD5\r\n";
   for (const Sample& sample : SAMPLES) {
     text += entryLine(form, sample.name, SAMPLE_PATH_WIDTH, sample.sizeText, SAMPLE_SIZE_WIDTH,
-                      sample.md5);
+                      sha256 ? sample.sha256 : sample.md5, sha256 ? "SHA-256" : "MD5");
   }
   return text;
 }
@@ -138,6 +147,45 @@ TEST_F(Digest, DigestsOnTheClipboardInEveryForm) {
     EXPECT_TRUE(out.messages.empty()) << out.summary();
     EXPECT_EQ(out.clipboard, samplesText(run.form)) << out.summary();
   }
+}
+
+// The algorithm from the INI file or /H:, whichever comes last, in every
+// form; the pass names it on status line 1.
+TEST_F(Digest, Sha256InEveryFormFromTheIniFileOrTheOption) {
+  writeSamples();
+  struct Case {
+    const char* ini;
+    const char* options;
+    Form form;
+    bool sha256;
+  };
+  const Case cases[] = {{"", "/H:SHA256 /M", Form::Bracketed, true},
+                        {"", "/M /W /h=sha-256", Form::Wide, true},
+                        {"", "/H:SHA-256 /M /O", Form::Tab, true},
+                        {"", "/W /O /M /H:md5 /H:Sha256", Form::Tab, true},
+                        {"DigestAlgorithm=SHA256", "/M", Form::Bracketed, true},
+                        {"DigestAlgorithm=SHA256", "/M /W /H:MD5", Form::Wide, false}};
+  for (const Case& run : cases) {
+    SCOPED_TRACE(std::string(run.ini) + " " + run.options);
+    ASSERT_TRUE(box_.writeIni(std::string("[Options]\r\n") + run.ini + "\r\n"));
+    const e2e::Outcome out = box_.run(run.options + sampleArguments());
+    ASSERT_TRUE(out.finished()) << out.summary();
+    EXPECT_EQ(out.exitCode, 0) << out.summary();
+    EXPECT_TRUE(out.messages.empty()) << out.summary();
+    EXPECT_EQ(out.clipboard, samplesText(run.form, run.sha256)) << out.summary();
+  }
+}
+
+// A file far larger than any machine hashes in five seconds: the window
+// comes up naming the pass, and the test ends the run there.
+TEST_F(Digest, Sha256PassNamesItselfOnTheWindow) {
+  ASSERT_TRUE(box_.writeFileOfSize("huge.bin", 256ull << 30));
+  e2e::LaunchOptions options;
+  options.endWhen = [](const e2e::WindowState& state) { return state.visible; };
+  const e2e::Outcome out = box_.run("/H:SHA256 /M " + e2e::quoted(box_.path("huge.bin")), options);
+  ASSERT_TRUE(out.window.shown) << out.summary();
+  EXPECT_EQ(out.window.whenShown.line1, "ファイルの SHA-256 値の取得中") << out.summary();
+  EXPECT_EQ(out.window.whenShown.line2, "huge.bin") << out.summary();
 }
 
 TEST_F(Digest, IniSwitchesDigestsOnAndTheOptionOff) {

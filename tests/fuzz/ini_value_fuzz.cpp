@@ -19,7 +19,8 @@ bool sameOptions(const OutputOptions& a, const OutputOptions& b) {
          a.ByteUnitName == b.ByteUnitName && a.TotalSize == b.TotalSize &&
          a.MaxUrlPathLength == b.MaxUrlPathLength &&
          a.MaxSizeTextLength == b.MaxSizeTextLength && a.OpenText == b.OpenText &&
-         a.CloseText == b.CloseText;
+         a.CloseText == b.CloseText && a.DigestAlgorithm == b.DigestAlgorithm &&
+         a.SkipHiddenFiles == b.SkipHiddenFiles && a.ExcludeNames == b.ExcludeNames;
 }
 
 // The value as the loader means it: outer blanks, tabs, CR and LF gone,
@@ -33,6 +34,13 @@ std::string cleaned(const std::string& raw) {
     value = value.substr(1, value.size() - 2);
   }
   return value;
+}
+
+// 1 for MD5, 2 for SHA-256 in any of its spellings and cases, else 0.
+int digestNamed(std::string value) {
+  for (char& c : value) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  if (value == "MD5") return 1;
+  return value == "SHA256" || value == "SHA-256" ? 2 : 0;
 }
 
 // Each key either skips the value, takes it into its own field alone, or
@@ -49,6 +57,7 @@ void checkValue(const std::string& raw) {
     before.ByteUnit = 7;
     before.URLHead = "head";
     before.ByteUnitName = "unit";
+    before.DigestAlgorithm = HashAlgorithm::Sha256;
     OutputOptions options = before;
     std::string errors = "earlier";
     const IniValueResult result = applyIniValue(options, key, raw, errors);
@@ -62,6 +71,8 @@ void checkValue(const std::string& raw) {
     } else if (key.kind == IniKeyKind::ByteUnit && value.size() == 1 &&
                units.find(value[0]) != std::string::npos) {
       expected.ByteUnit = static_cast<std::int32_t>(units.find(value[0]) % 6);
+    } else if (key.kind == IniKeyKind::DigestAlgorithm && digestNamed(value) != 0) {
+      expected.DigestAlgorithm = digestNamed(value) == 1 ? HashAlgorithm::Md5 : HashAlgorithm::Sha256;
     } else if (key.kind == IniKeyKind::Text) {
       expected.*key.text = value;
     } else {

@@ -126,10 +126,30 @@ TEST(IniKeys, EachSwitchWritesItsOwnField) {
     ++switches;
     applyIniValue(probe, key, "1", errors);
   }
-  EXPECT_EQ(switches, 9);
+  EXPECT_EQ(switches, 10);
   EXPECT_TRUE(probe.CommeredNumber && probe.InsertNewLine && probe.UseWideChar &&
               probe.EnSmallURL && probe.EncodeURL && probe.ShowDate && probe.ShowTime &&
-              probe.ShowMD5 && probe.OutputTabText);
+              probe.ShowMD5 && probe.OutputTabText && probe.SkipHiddenFiles);
+}
+
+TEST(IniValue, DigestAlgorithmAndExcludedNames) {
+  OutputOptions options;
+  std::string errors;
+  const IniKey& algorithm = keyNamed("DigestAlgorithm");
+  EXPECT_EQ(applyIniValue(options, algorithm, " 'sha-256' ", errors), IniValueResult::Applied);
+  EXPECT_EQ(options.DigestAlgorithm, HashAlgorithm::Sha256);
+  EXPECT_EQ(applyIniValue(options, algorithm, "SHA1", errors), IniValueResult::Rejected);
+  EXPECT_EQ(options.DigestAlgorithm, HashAlgorithm::Sha256);
+  EXPECT_EQ(errors,
+            "\n[Options] セクションに設定されたキー DigestAlgorithm の値 \"SHA1\" が認識できません。");
+
+  // A list is read whole; blanks inside the quotes are part of a pattern.
+  const IniKey& names = keyNamed("ExcludeNames");
+  EXPECT_GT(names.bufferSize, 1000u);
+  EXPECT_EQ(applyIniValue(options, names, "\" Thumbs.db;desktop.ini\"", errors),
+            IniValueResult::Applied);
+  EXPECT_EQ(options.ExcludeNames, " Thumbs.db;desktop.ini");
+  EXPECT_EQ(keyNamed("URLHead").bufferSize, INI_VALUE_BUFFER_SIZE);
 }
 
 }  // namespace

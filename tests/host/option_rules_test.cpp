@@ -89,4 +89,30 @@ TEST(ValueOptions, NamesAndHead) {
   EXPECT_FALSE(options.ShowDate);
 }
 
+TEST(ValueOptions, DigestAlgorithmAndExcludedNames) {
+  OutputOptions options;
+  EXPECT_EQ(errorsOf(options, "/H:sha-256"), "");
+  EXPECT_EQ(options.DigestAlgorithm, HashAlgorithm::Sha256);
+  for (const char* refused : {"/H:SHA1", "/H:", "/h=sha 256"}) {
+    EXPECT_EQ(errorsOf(options, refused), notRecognised(refused));
+  }
+  EXPECT_EQ(options.DigestAlgorithm, HashAlgorithm::Sha256);
+  EXPECT_EQ(errorsOf(options, "/h=MD5"), "");
+  EXPECT_EQ(options.DigestAlgorithm, HashAlgorithm::Md5);
+
+  EXPECT_EQ(errorsOf(options, "/X:Thumbs.db; *.tmp"), "");
+  EXPECT_EQ(options.ExcludeNames, "Thumbs.db; *.tmp");
+  EXPECT_EQ(errorsOf(options, "/x="), "");
+  EXPECT_EQ(options.ExcludeNames, "");
+
+  // H and X take values only; I is a flag letter.
+  EXPECT_EQ(errorsOf(options, "/H"), notRecognised("/H"));
+  EXPECT_EQ(errorsOf(options, "/X"), notRecognised("/X"));
+  EXPECT_EQ(errorsOf(options, "/MI"), "");
+  EXPECT_TRUE(options.SkipHiddenFiles);
+  EXPECT_EQ(errorsOf(options, "/iX"), notRecognised("/iX"));
+  EXPECT_FALSE(options.SkipHiddenFiles);
+  EXPECT_EQ(errorsOf(options, "/I:1"), notRecognised("/I:1"));
+}
+
 }  // namespace

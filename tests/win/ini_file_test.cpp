@@ -88,6 +88,21 @@ TEST(IniFile, LongValueArrivesCut) {
   EXPECT_NE(texts[0].find(" ShowDate の値 \"" + std::string(127, '1') + "\" "), std::string::npos);
 }
 
+// A list of names is read whole, far past the 127 bytes of other keys.
+TEST(IniFile, NewKeysAndALongListOfNames) {
+  TempTree tree;
+  std::string names;
+  while (names.size() < 3000) names += "name" + std::to_string(names.size()) + ".tmp;";
+  tree.file("q.ini", "[Strings]\r\nExcludeNames=" + names + "\r\n[Options]\r\nSkipHiddenFiles=1\r\n"
+                     "DigestAlgorithm=sha-256\r\n");
+  Job job(GetModuleHandleA(nullptr), commandLineOf(tree.path("q.exe")).c_str());
+  EXPECT_EQ(loadFor(job, true), Texts{});
+  EXPECT_EQ(job.options.ExcludeNames, names);
+  EXPECT_TRUE(job.options.SkipHiddenFiles);
+  EXPECT_EQ(job.options.DigestAlgorithm, HashAlgorithm::Sha256);
+
+}
+
 TEST(IniFile, NoFileOrNoProgramPath) {
   TempTree tree;
   Job missing(GetModuleHandleA(nullptr), commandLineOf(tree.path("none.exe")).c_str());
