@@ -16,8 +16,7 @@ std::string Job::buildText(StandIns& standIns) {
   if (options.ShowMD5) {
     setStatus(digestStageText(options.DigestAlgorithm), "");
     startProgress(static_cast<std::int64_t>(options.TotalSize));
-    DigestPass pass(*this);
-    for (FileEntry& entry : entries) pass.digestEntry(entry);
+    DigestPass(*this).digestAll(entries);
   }
 
   setStatus("ファイル名の並べ替え中", "");

@@ -1,46 +1,110 @@
 #include "digest/digest_entry.h"
 
+#include "app/cancel.h"
 #include "app/job.h"
+#include "digest/digest_workers.h"
+#include "digest/seek_penalty.h"
+#include "digest/side_by_side.h"
 #include "text/url_transform.h"
 
-// Not zero-filled: every chunk is written by the reader before it is read.
-DigestPass::DigestPass(Job& job)
-    : job_(job),
-      chunk_(new unsigned char[DIGEST_CHUNK_SIZE]),
-      digest_(makeDigestEngine(job.options.DigestAlgorithm)) {}
+namespace {
 
-void DigestPass::digestEntry(FileEntry& entry) {
+// How long the thread that meets the entries waits for one before it moves
+// the bar by what the workers did meanwhile and looks at the cancel flag.
+constexpr DWORD MEETING_PERIOD_MS = 50;
+
+// The paths the command line names, in their exact forms.
+std::vector<std::wstring> pathArguments(const ArgumentList& arguments) {
+  std::vector<std::wstring> paths;
+  for (std::uint32_t number = 1; number < arguments.count(); ++number) {
+    const std::string& token = arguments.token(number);
+    if (!token.empty() && token[0] != '/') paths.push_back(arguments.exactToken(number));
+  }
+  return paths;
+}
+
+unsigned workersFor(const Job& job) {
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  const unsigned processors = system.dwNumberOfProcessors;
+  // One file at a time either way: the disks need not be asked.
+  if (job.options.DigestThreads == 1 || processors <= 1) return 1;
+  return digestWorkerCount(job.options.DigestThreads, processors,
+                           seekPenaltyOfVolumes(pathArguments(job.arguments)));
+}
+
+}  // namespace
+
+DigestPass::DigestPass(Job& job) : DigestPass(job, workersFor(job)) {}
+
+DigestPass::DigestPass(Job& job, unsigned workers)
+    : job_(job), workers_(workers), digest_(job.options, false) {}
+
+void DigestPass::digestAll(std::vector<FileEntry>& entries) {
+  if (workers_ > 1 && entries.size() > 1) {
+    digestSideBySide(entries);
+  } else {
+    for (FileEntry& entry : entries) digestEntry(entry);
+  }
+}
+
+void DigestPass::showEntry(const FileEntry& entry) {
   // The user sees the name in plain characters, not in percent escapes.
   shownPath_ = entry.urlPath;
   if (job_.options.EncodeURL) urlDecode(shownPath_);
   job_.setStatusLine2(shownPath_.c_str());
+}
+
+void DigestPass::digestEntry(FileEntry& entry) {
+  showEntry(entry);
   job_.advanceProgress(1);
   job_.checkCancel();
-
-  digest_->init();
-  if (entry.exactPath.empty()) {
-    reader_.open(entry.localPath.c_str(), DIGEST_CHUNK_SIZE, APP_NAME);
-  } else {
-    reader_.open(entry.localPath.c_str(), entry.exactPath.get(), DIGEST_CHUNK_SIZE, APP_NAME);
-  }
-  for (;;) {
-    const std::uint32_t length = reader_.read(chunk_.get());
-    if (length == 0) break;
-    digest_->update(chunk_.get(), length);
+  digest_.digest(entry, [this](std::uint32_t length) {
     job_.advanceProgress(length);
     // A cancel unwinds through the reader's destructor, which ends its thread.
     job_.checkCancel();
-  }
-  const bool failed = reader_.failed();
-  reader_.close();
+    return true;
+  });
+}
 
-  // The digest of a partial file would pass for the file's own: leave the
-  // digits out, keeping the tab so the columns still match the header.
-  if (failed) {
-    entry.digestText = job_.options.OutputTabText ? "\t" : "";
+void DigestPass::pollCancel(SideBySide& lanes) {
+  if (!cancelFlag.load()) return;
+  // The workers have stopped at their chunks, and every file is closed,
+  // before the pause and the end of the run.
+  lanes.stop();
+  job_.checkCancel();
+}
+
+void DigestPass::digestSideBySide(std::vector<FileEntry>& entries) {
+  SideBySide lanes(entries, job_.options, workers_);
+  if (lanes.started() == 0) {
+    // No thread to be had: one file at a time, as on a single processor.
+    lanes.stop();
+    for (FileEntry& entry : entries) digestEntry(entry);
     return;
   }
-  char hex[DIGEST_HEX_BUFFER_SIZE];
-  entry.digestText = digestSeparator(job_.options);
-  entry.digestText += digest_->hexDigest(hex);
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    showEntry(entries[index]);
+    // The bar moves with the earliest entry not yet met, as with one file
+    // at a time; what was done on later ones counts when they are met.
+    std::int64_t counted = 0;
+    const auto advance = [&] {
+      const std::int64_t work = lanes.workOf(index);
+      job_.advanceProgress(work - counted);
+      counted = work;
+    };
+    while (!lanes.waitFor(index, MEETING_PERIOD_MS)) {
+      advance();
+      pollCancel(lanes);
+    }
+    advance();
+    const std::string report = lanes.takeReport(index);
+    if (report.empty()) {
+      lanes.release(index);
+    } else {
+      MessageBoxA(nullptr, report.c_str(), APP_NAME, MB_ICONERROR);
+      lanes.redoAfter(index);
+    }
+    pollCancel(lanes);
+  }
 }

@@ -1,40 +1,44 @@
-// The digest stage: every entry's file read through one FileReader and
-// hashed with the chosen algorithm, with progress and cancel polls.
+// The digest stage: every entry's file read and hashed with the chosen
+// algorithm, with progress, cancel polls and the reader's boxes, in the
+// order of the walk. Several files are read at once where the machine and
+// its disks allow; what the user sees stays that of one file at a time.
 #pragma once
 
-#include <cstdint>
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "digest/digest_algorithm.h"
-#include "digest/file_entry.h"
-#include "digest/file_reader.h"
+#include "digest/file_digest.h"
 
 class Job;
 
-// Bytes read and hashed at a time: large, so the file system can read ahead.
-constexpr std::uint32_t DIGEST_CHUNK_SIZE = 0x20000;
-
-// What every file of the pass needs, made once for the pass: the reader
-// with its thread, events and buffer, the consumer's chunk buffer, the
-// digest of the run's algorithm and the status text. Per file only the file
-// itself is opened and closed.
 class DigestPass {
  public:
+  // As many files at once as the DigestThreads setting, the processors and
+  // the disks of the run's arguments allow.
   explicit DigestPass(Job& job);
+  // Exactly so many at once (1: one file at a time on this thread).
+  DigestPass(Job& job, unsigned workers);
 
-  // Reads the entry's file, hashes it and stores the separator of the
-  // chosen output form and the hex digits in digestText. Reports the
-  // file on status line 2, advances the bar by 1 and then by each chunk's
-  // bytes, and polls the cancel flag at the start and after each chunk.
-  // A file that could not be read to its end gets no digits: digestText is
-  // "\t" in the tab form (the column stays) and empty in the bracketed forms.
+  // Digests every entry, first to last.
+  void digestAll(std::vector<FileEntry>& entries);
+
+  // Reads the entry's file on this thread, hashes it and stores the result
+  // in digestText. Reports the file on status line 2, advances the bar by 1
+  // and then by each chunk's bytes, and polls the cancel flag at the start
+  // and after each chunk.
   void digestEntry(FileEntry& entry);
 
  private:
+  // Several at once: workers digest, this thread meets the entries in walk
+  // order, shows each on status line 2 while it is the earliest not done,
+  // moves the bar by what the workers did, shows its box if it has one and
+  // polls the cancel flag.
+  void digestSideBySide(std::vector<FileEntry>& entries);
+  void showEntry(const FileEntry& entry);
+  void pollCancel(class SideBySide& lanes);
+
   Job& job_;
-  FileReader reader_;
-  std::unique_ptr<unsigned char[]> chunk_;  // DIGEST_CHUNK_SIZE bytes
-  std::unique_ptr<DigestEngine> digest_;    // of DigestAlgorithm
-  std::string shownPath_;                   // the entry as status line 2 shows it
+  const unsigned workers_;
+  FileDigest digest_;      // this thread's, for one file at a time
+  std::string shownPath_;  // the entry as status line 2 shows it
 };

@@ -12,6 +12,14 @@ class OwnedHandle {
   ~OwnedHandle() { reset(); }
   OwnedHandle(const OwnedHandle&) = delete;
   OwnedHandle& operator=(const OwnedHandle&) = delete;
+  OwnedHandle(OwnedHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  OwnedHandle& operator=(OwnedHandle&& other) noexcept {
+    if (this != &other) {
+      reset(other.handle_);
+      other.handle_ = nullptr;
+    }
+    return *this;
+  }
 
   HANDLE get() const { return handle_; }
   explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }

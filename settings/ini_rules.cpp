@@ -36,6 +36,7 @@ const IniKey INI_KEYS[INI_KEY_COUNT] = {
      INI_VALUE_BUFFER_SIZE},
     {SECTION_OPTIONS, "SkipHiddenFiles", IniKeyKind::Switch, &OutputOptions::SkipHiddenFiles,
      nullptr, INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "DigestThreads", IniKeyKind::Count, nullptr, nullptr, INI_VALUE_BUFFER_SIZE},
     {SECTION_STRINGS, "URLHead", IniKeyKind::Text, nullptr, &OutputOptions::URLHead,
      INI_VALUE_BUFFER_SIZE},
     {SECTION_STRINGS, "ByteUnitName", IniKeyKind::Text, nullptr, &OutputOptions::ByteUnitName,
@@ -79,6 +80,17 @@ std::string unquoteIniValue(const std::string& value) {
   return value;
 }
 
+bool countFromText(const std::string& text, std::uint32_t& count) {
+  if (text.empty() || text.size() > 3) return false;
+  std::uint32_t value = 0;
+  for (const char digit : text) {
+    if (digit < '0' || digit > '9') return false;
+    value = value * 10 + static_cast<std::uint32_t>(digit - '0');
+  }
+  count = value;
+  return true;
+}
+
 std::int32_t byteUnitFromLetter(char letter) {
   static const char UNIT_LETTERS[] = "BKMGTP";
   for (std::int32_t unit = 0; unit < 6; ++unit) {
@@ -111,6 +123,9 @@ IniValueResult applyIniValue(OutputOptions& options, const IniKey& key, const st
       break;
     case IniKeyKind::DigestAlgorithm:
       if (digestAlgorithmFromText(value, options.DigestAlgorithm)) return IniValueResult::Applied;
+      break;
+    case IniKeyKind::Count:
+      if (countFromText(value, options.DigestThreads)) return IniValueResult::Applied;
       break;
     case IniKeyKind::Text:
       options.*key.text = value;

@@ -20,7 +20,7 @@ constexpr std::size_t INI_VALUE_BUFFER_SIZE = 128;
 // names outgrows 127 bytes long before it outgrows this.
 constexpr std::size_t INI_LIST_BUFFER_SIZE = 4096;
 
-enum class IniKeyKind { Switch, ByteUnit, DigestAlgorithm, Text };
+enum class IniKeyKind { Switch, ByteUnit, DigestAlgorithm, Count, Text };
 
 struct IniKey {
   const char* section;
@@ -32,7 +32,7 @@ struct IniKey {
 };
 
 // The keys in reading order, which is also the order of the report.
-constexpr std::size_t INI_KEY_COUNT = 15;
+constexpr std::size_t INI_KEY_COUNT = 16;
 extern const IniKey INI_KEYS[INI_KEY_COUNT];
 
 // The INI file beside the program: the program path cut at the first "."
@@ -46,6 +46,10 @@ std::string trimIniValue(const std::string& value);
 
 // Removes one pair of matching "'" or double quotes around the value.
 std::string unquoteIniValue(const std::string& value);
+
+// A count as a key takes it: one to three decimal digits, and nothing else
+// (no sign, no blank). False, leaving count as it was, for anything else.
+bool countFromText(const std::string& text, std::uint32_t& count);
 
 // Unit index of one unit letter B K M G T P in either case, or -1.
 std::int32_t byteUnitFromLetter(char letter);

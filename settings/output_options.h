@@ -24,6 +24,7 @@ struct OutputOptions {
   bool OutputTabText = false;   // tab-separated with a header line
   HashAlgorithm DigestAlgorithm = HashAlgorithm::Md5;  // the digest ShowMD5 adds
   bool SkipHiddenFiles = false;  // walks and wildcards leave out hidden and system names
+  std::uint32_t DigestThreads = 0;  // files digested at once: 0 automatic, n at most n
   std::string URLHead = DEFAULT_URL_HEAD;  // put in front of every URL path
   std::string ByteUnitName;     // unit word; empty: follows from ByteUnit
   std::string ExcludeNames;     // ";"-separated name patterns walks and wildcards leave out

@@ -20,7 +20,8 @@ bool sameOptions(const OutputOptions& a, const OutputOptions& b) {
          a.MaxUrlPathLength == b.MaxUrlPathLength &&
          a.MaxSizeTextLength == b.MaxSizeTextLength && a.OpenText == b.OpenText &&
          a.CloseText == b.CloseText && a.DigestAlgorithm == b.DigestAlgorithm &&
-         a.SkipHiddenFiles == b.SkipHiddenFiles && a.ExcludeNames == b.ExcludeNames;
+         a.SkipHiddenFiles == b.SkipHiddenFiles && a.ExcludeNames == b.ExcludeNames &&
+         a.DigestThreads == b.DigestThreads;
 }
 
 // The value as the loader means it: outer blanks, tabs, CR and LF gone,
@@ -58,6 +59,7 @@ void checkValue(const std::string& raw) {
     before.URLHead = "head";
     before.ByteUnitName = "unit";
     before.DigestAlgorithm = HashAlgorithm::Sha256;
+    before.DigestThreads = 1000;
     OutputOptions options = before;
     std::string errors = "earlier";
     const IniValueResult result = applyIniValue(options, key, raw, errors);
@@ -73,6 +75,9 @@ void checkValue(const std::string& raw) {
       expected.ByteUnit = static_cast<std::int32_t>(units.find(value[0]) % 6);
     } else if (key.kind == IniKeyKind::DigestAlgorithm && digestNamed(value) != 0) {
       expected.DigestAlgorithm = digestNamed(value) == 1 ? HashAlgorithm::Md5 : HashAlgorithm::Sha256;
+    } else if (key.kind == IniKeyKind::Count && !value.empty() && value.size() <= 3 &&
+               value.find_first_not_of("0123456789") == std::string::npos) {
+      expected.DigestThreads = static_cast<std::uint32_t>(std::stoul(value));
     } else if (key.kind == IniKeyKind::Text) {
       expected.*key.text = value;
     } else {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "settings/ini_rules.h"
 
@@ -150,6 +152,27 @@ TEST(IniValue, DigestAlgorithmAndExcludedNames) {
             IniValueResult::Applied);
   EXPECT_EQ(options.ExcludeNames, " Thumbs.db;desktop.ini");
   EXPECT_EQ(keyNamed("URLHead").bufferSize, INI_VALUE_BUFFER_SIZE);
+}
+
+TEST(IniValue, DigestThreadsTakesACountOnly) {
+  const IniKey& threads = keyNamed("DigestThreads");
+  for (const auto& [value, taken] : std::vector<std::pair<std::string, std::uint32_t>>{
+           {"0", 0}, {"4", 4}, {" '16' ", 16}, {"999", 999}}) {
+    OutputOptions options;
+    std::string errors;
+    EXPECT_EQ(applyIniValue(options, threads, value, errors), IniValueResult::Applied) << value;
+    EXPECT_EQ(options.DigestThreads, taken) << value;
+  }
+  for (const std::string value : {"-1", "+2", "two", "1000", "1.5", "4 "}) {
+    OutputOptions options;
+    options.DigestThreads = 3;
+    std::string errors;
+    EXPECT_EQ(applyIniValue(options, threads, "\"" + value + "\"", errors), IniValueResult::Rejected)
+        << value;
+    EXPECT_EQ(options.DigestThreads, 3u) << value;
+    EXPECT_EQ(errors, "\n[Options] セクションに設定されたキー DigestThreads の値 \"" + value +
+                          "\" が認識できません。");
+  }
 }
 
 }  // namespace

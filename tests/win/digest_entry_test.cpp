@@ -217,28 +217,74 @@ TEST(DigestEntry, CancelEndsTheFilePromptlyAndReleasesTheReader) {
   EXPECT_TRUE(DeleteFileA(path.c_str()));  // the reader's handle is closed
 }
 
+// A cancel while several files are being read: every worker stops within
+// a chunk, the run ends with the usual pause, and no thread or file is left.
+// The files are large (sparse), so the pass is still going whatever the
+// machine.
 TEST(DigestPass, CancelMidPassEndsItPromptlyWithNoThreadLeft) {
   TempTree folder;
-  std::vector<FileEntry> entries;
-  for (int i = 0; i < 12; ++i) {
-    entries.push_back(entryFor(folder.patternFile(std::to_string(i), 2 * DIGEST_CHUNK_SIZE)));
+  constexpr std::uint64_t FILE_BYTES = std::uint64_t{1} << 30;
+  std::vector<FileEntry> files;
+  for (int i = 0; i < 8; ++i) files.push_back(entryFor(folder.sparseFile(std::to_string(i), FILE_BYTES)));
+  const int baseline = threadsSettledAt(threadsOfThisProcess());
+  for (const unsigned workers : {1u, 4u}) {
+    std::vector<FileEntry> entries = files;
+    cancelFlag.store(false);
+    forgetPendingBarPosition();  // the last bar never took its position
+    {
+      CancellingBar bar;
+      Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
+      job.progressBar = bar.window();
+      job.startProgress(static_cast<std::int64_t>(8 * FILE_BYTES));  // the first step: 8 MiB in
+      EXPECT_THROW(DigestPass(job, workers).digestAll(entries), RunCancelled);
+      ASSERT_NE(bar.cancelledAt(), 0u);
+      EXPECT_LT(GetTickCount64() - bar.cancelledAt(), 1600u) << workers;
+      job.progressBar = nullptr;
+    }
+    cancelFlag.store(false);
+    EXPECT_EQ(threadsSettledAt(baseline), baseline) << workers;
+    for (const FileEntry& entry : entries) EXPECT_EQ(entry.digestText, "left over") << workers;
+  }
+  for (const FileEntry& entry : files) EXPECT_TRUE(DeleteFileA(entry.localPath.c_str()));
+}
+
+// Files held by a writer, spread through the pass: on any number of workers
+// their boxes come one at a time in the walk's order, every other file gets
+// the digest one file at a time gives it, and no thread is left.
+TEST(DigestPass, BoxesInWalkOrderOnAnyNumberOfWorkers) {
+  TempTree folder;
+  const std::uint64_t SIZES[] = {0, 1, DIGEST_CHUNK_SIZE, DIGEST_CHUNK_SIZE + 7, 3000};
+  std::vector<FileEntry> files;
+  std::vector<std::string> boxes;
+  std::vector<HANDLE> held;
+  std::int64_t progress = 0;  // 1 a file and the bytes of those that can be read
+  for (int i = 0; i < 40; ++i) {
+    const std::string path = folder.patternFile("f" + std::to_string(i), SIZES[i % 5]);
+    files.push_back(entryFor(path));
+    const bool locked = i == 0 || i == 13 || i == 27 || i == 39;
+    progress += 1 + (locked ? 0 : static_cast<std::int64_t>(SIZES[i % 5]));
+    if (locked) {
+      held.push_back(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      boxes.push_back("ファイル \"" + path + "\" のオープンに失敗しました。");
+    }
   }
   const int baseline = threadsSettledAt(threadsOfThisProcess());
-  cancelFlag.store(false);
-  {
-    CancellingBar bar;
+  std::vector<std::string> oneAtATime;
+  for (const unsigned workers : {1u, 2u, 4u}) {
+    std::vector<FileEntry> entries = files;
+    cancelFlag.store(false);
+    MessageBoxCatcher catcher;
     Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
-    job.progressBar = bar.window();
-    job.startProgress(1024 * 5 * 2 * DIGEST_CHUNK_SIZE);  // the first step: the fifth file
-    DigestPass pass(job);
-    EXPECT_THROW(for (FileEntry& entry : entries) pass.digestEntry(entry), RunCancelled);
-    ASSERT_NE(bar.cancelledAt(), 0u);
-    EXPECT_LT(GetTickCount64() - bar.cancelledAt(), 1600u);
-    job.progressBar = nullptr;
+    DigestPass(job, workers).digestAll(entries);
+    EXPECT_EQ(catcher.texts(), boxes) << workers;
+    std::vector<std::string> digests;
+    for (const FileEntry& entry : entries) digests.push_back(entry.digestText);
+    if (oneAtATime.empty()) oneAtATime = digests;
+    EXPECT_EQ(digests, oneAtATime) << workers;
+    EXPECT_EQ(job.progressDone, progress) << workers;
   }
-  cancelFlag.store(false);
+  EXPECT_EQ(oneAtATime[0], "");
+  EXPECT_EQ(oneAtATime[1].size(), 7u + 32u);  // ", MD5: " and the digits
   EXPECT_EQ(threadsSettledAt(baseline), baseline);
-  EXPECT_NE(entries[3].digestText, "left over");
-  EXPECT_EQ(entries.back().digestText, "left over");
-  for (const FileEntry& entry : entries) EXPECT_TRUE(DeleteFileA(entry.localPath.c_str()));
+  for (HANDLE handle : held) CloseHandle(handle);
 }

@@ -90,6 +90,21 @@ class TempTree {
     return file(relative, content);
   }
 
+  // A file of size zero bytes, sparse: quick to make however large.
+  std::string sparseFile(const std::string& relative, std::uint64_t size) const {
+    const std::string full = path(relative);
+    HANDLE handle = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      LARGE_INTEGER end;
+      end.QuadPart = static_cast<LONGLONG>(size);
+      SetFilePointerEx(handle, end, nullptr, FILE_BEGIN);
+      SetEndOfFile(handle);
+      CloseHandle(handle);
+    }
+    return full;
+  }
+
  private:
   static void removeTree(const std::string& folder) {
     WIN32_FIND_DATAA found{};
