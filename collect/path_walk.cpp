@@ -104,22 +104,24 @@ struct Child {
   DWORD attributes;
   std::uint64_t size;
   std::uint64_t lastWriteTicks;  // UTC, 100 ns since 1601
+  std::uint64_t fileId;          // its index on the folder's volume
 };
 
-// Lists folders through one open handle each, which also tells the folder's
-// identity: per folder one open, one question and the listing, where a
-// search would need an attribute query and an open of its own for the
-// identity besides. The folder is read whole and let go before any child
-// is walked, so a deep walk holds no handle per level, and one buffer
-// serves the whole walk.
+// Lists folders through one open handle each: per folder one open and the
+// listing, as cheap as a search, which also gives every child's file ID.
+// The folder is read whole and let go before any child is walked, so a
+// deep walk holds no handle per level, and one buffer serves the whole walk.
 class FolderReader {
  public:
   FolderReader() : buffer_(new std::uint64_t[BUFFER_BYTES / sizeof(std::uint64_t)]) {}
 
-  // The folder's children in the platform's order ("." and ".." included),
-  // and its identity when it can be had. False when the folder cannot be
-  // opened (gone meanwhile, no access) or listed.
-  bool read(const std::wstring& folder, std::vector<Child>& children, FolderIdentity& identity,
+  // The folder's children in the platform's order ("." and ".." included).
+  // With identity given, also the folder's own identity, when it can be
+  // had (identified): a question of its own, which costs as much as the
+  // listing, so it is asked only where the listing above could not tell.
+  // False when the folder cannot be opened (gone meanwhile, no access) or
+  // listed.
+  bool read(const std::wstring& folder, std::vector<Child>& children, FolderIdentity* identity,
             bool& identified) {
     children.clear();
     const OwnedHandle handle(CreateFileW(SystemPath(folder).c_str(),
@@ -127,7 +129,7 @@ class FolderReader {
                                          SHARE_ALL, nullptr, OPEN_EXISTING,
                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!handle) return false;
-    identified = identityOf(handle.get(), identity);
+    identified = identity != nullptr && identityOf(handle.get(), *identity);
     auto* bytes = reinterpret_cast<unsigned char*>(buffer_.get());
     while (GetFileInformationByHandleEx(handle.get(), FileIdBothDirectoryInfo, bytes, BUFFER_BYTES)) {
       for (std::size_t at = 0;;) {
@@ -135,7 +137,8 @@ class FolderReader {
         children.push_back(Child{std::wstring(info->FileName, info->FileNameLength / sizeof(WCHAR)),
                                  info->FileAttributes,
                                  static_cast<std::uint64_t>(info->EndOfFile.QuadPart),
-                                 static_cast<std::uint64_t>(info->LastWriteTime.QuadPart)});
+                                 static_cast<std::uint64_t>(info->LastWriteTime.QuadPart),
+                                 static_cast<std::uint64_t>(info->FileId.QuadPart)});
         if (info->NextEntryOffset == 0) break;
         at += info->NextEntryOffset;
       }
@@ -160,18 +163,22 @@ class Walk {
   // path names what its exact form names.
   std::uint32_t collect(const std::string& path, const std::wstring& exact, bool spelled,
                         const std::string& urlPrefix);
-  // Everything in a folder, its subfolders walked depth first.
+  // Everything in a folder, its subfolders walked depth first. known: the
+  // folder's identity as the listing above it told it; null to ask.
   std::uint32_t walkFolder(const std::string& folder, const std::wstring& exactFolder, bool spelled,
-                           const std::string& urlPrefix);
+                           const std::string& urlPrefix, const FolderIdentity* known = nullptr);
 
  private:
   // One thing a folder listing or a search found in the folder directory
   // (ending in a backslash, in both forms): a file becomes an entry, a
   // folder is walked, unless the filter (when filtering) leaves it out.
+  // listed: the identity of the folder whose listing found it, with its
+  // file ID there; null for what a search found.
   std::uint32_t take(const wchar_t* name, DWORD attributes, std::uint64_t size,
                      std::uint64_t lastWriteTicks, const std::string& directory,
                      const std::wstring& exactDirectory, bool spelled,
-                     const std::string& urlPrefix, bool filtering);
+                     const std::string& urlPrefix, bool filtering,
+                     const FolderIdentity* listed = nullptr, std::uint64_t fileId = 0);
 
   // Enters a folder unless it is one of the descent; one that could not be
   // identified is entered without being remembered.
@@ -300,13 +307,18 @@ std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, 
 }
 
 std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& exactFolder,
-                               bool spelled, const std::string& urlPrefix) {
+                               bool spelled, const std::string& urlPrefix,
+                               const FolderIdentity* known) {
   // Read whole before any child is walked; what a deeper level reads goes
   // into its own list.
   std::vector<Child> children;
   FolderIdentity identity;
-  bool identified = false;
-  if (!reader_.read(exactFolder, children, identity, identified)) return 0;
+  bool identified = known != nullptr;
+  if (known != nullptr) identity = *known;
+  if (!reader_.read(exactFolder, children, known != nullptr ? nullptr : &identity, identified)) {
+    return 0;
+  }
+  if (known != nullptr) identified = true;
   const Entered entered(descent_, identified ? &identity : nullptr);
   if (entered.refused()) return 0;
   job_.setStatusLine2(folder.c_str());
@@ -318,7 +330,8 @@ std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& ex
   std::uint32_t count = 0;
   for (const Child& child : children) {
     count += take(child.name.c_str(), child.attributes, child.size, child.lastWriteTicks,
-                  directory, exactDirectory, spelled, urlPrefix, filtering);
+                  directory, exactDirectory, spelled, urlPrefix, filtering,
+                  identified ? &identity : nullptr, child.fileId);
   }
   return count;
 }
@@ -326,7 +339,8 @@ std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& ex
 std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t size,
                          std::uint64_t lastWriteTicks, const std::string& directory,
                          const std::wstring& exactDirectory, bool spelled,
-                         const std::string& urlPrefix, bool filtering) {
+                         const std::string& urlPrefix, bool filtering,
+                         const FolderIdentity* listed, std::uint64_t fileId) {
   const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (isFolder && isDotOrDotDot(name)) return 0;
   // A folder left out is not walked.
@@ -338,11 +352,22 @@ std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t si
   if (isFolder) {
     std::string urlName = ansiName.c_str();
     if (job_.options.EncodeURL) urlEncode(urlName);
+    // A folder a listing reported lies on the listed folder's volume, under
+    // the file ID the listing gave, unless it is a link or a mount point
+    // (a reparse point): only such a one is asked where it leads, and so
+    // are the folders below it, through its own identity.
+    FolderIdentity identity;
+    const bool known = listed != nullptr && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (known) {
+      identity.volume = listed->volume;
+      identity.indexHigh = static_cast<DWORD>(fileId >> 32);
+      identity.indexLow = static_cast<DWORD>(fileId);
+    }
     // Depth first: the subfolder is walked before the next result here. It
     // is one the listing or search has just reported, so it is not asked
     // whether it is a folder; one gone meanwhile cannot be opened.
     return walkFolder(directory + ansiName.c_str(), exactDirectory + name, nameSpelled,
-                      urlPrefix + urlName + "/");
+                      urlPrefix + urlName + "/", known ? &identity : nullptr);
   }
   job_.entries.emplace_back(job_.options, ansiName.c_str(), size,
                             localCalendarTime(lastWriteTicks, localTimeOffset_), urlPrefix,

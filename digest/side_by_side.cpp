@@ -45,13 +45,13 @@ SideBySide::SideBySide(std::vector<FileEntry>& entries, const OutputOptions& opt
 void SideBySide::start(std::size_t index) {
   stopping_.store(false);
   next_.store(index);
-  released_ = index;
   for (Slot& slot : slots_) {
-    slot.done = false;
+    slot.done.store(false);
     slot.outOfMemory = false;
     slot.report.clear();
     slot.work.store(0);
   }
+  released_.store(index);
   for (const std::unique_ptr<Worker>& worker : workers_) {
     HANDLE thread = CreateThread(nullptr, WORKER_STACK_BYTES, workerThread, worker.get(),
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -112,52 +112,52 @@ void SideBySide::work(FileDigest& digest) {
 }
 
 bool SideBySide::waitForRoom(std::size_t index) {
+  if (index < released_.load() + WINDOW) return !stopping_.load();
+  // Held by the window: counted first and the room looked at again under
+  // the lock, so a release between the two is never missed.
   const Locked locked(lock_);
-  while (index >= released_ + WINDOW) {
-    if (stopping_.load()) return false;
-    ++waitingForRoom_;
+  ++waitingForRoom_;
+  while (index >= released_.load() + WINDOW && !stopping_.load()) {
     SleepConditionVariableSRW(&roomMade_, &lock_, INFINITE, 0);
-    --waitingForRoom_;
   }
+  --waitingForRoom_;
   return !stopping_.load();
 }
 
 void SideBySide::finishEntry(std::size_t index, std::string report, bool outOfMemory) {
-  const Locked locked(lock_);
   Slot& slot = slots_[index % WINDOW];
-  slot.done = true;
   slot.outOfMemory = outOfMemory;
   slot.report = std::move(report);
-  if (waitingFor_ == index) WakeConditionVariable(&entryDone_);
+  slot.done.store(true);
 }
 
 bool SideBySide::waitFor(std::size_t index, DWORD milliseconds) {
-  const Locked locked(lock_);
-  Slot& slot = slots_[index % WINDOW];
-  if (!slot.done) {
-    waitingFor_ = index;
-    SleepConditionVariableSRW(&entryDone_, &lock_, milliseconds, 0);
-    waitingFor_ = SIZE_MAX;
+  const Slot& slot = slots_[index % WINDOW];
+  if (slot.done.load()) return true;
+  {
+    const Locked locked(lock_);
+    SleepConditionVariableSRW(&nap_, &lock_, milliseconds, 0);
   }
-  return slot.done;
+  return slot.done.load();
 }
 
 std::string SideBySide::takeReport(std::size_t index) {
-  const Locked locked(lock_);
   Slot& slot = slots_[index % WINDOW];
   if (slot.outOfMemory) throw std::bad_alloc();
   return std::move(slot.report);
 }
 
 void SideBySide::release(std::size_t index) {
-  const Locked locked(lock_);
   Slot& slot = slots_[index % WINDOW];
-  slot.done = false;
+  slot.done.store(false);
   slot.outOfMemory = false;
   slot.report.clear();
   slot.work.store(0);
-  released_ = index + 1;
-  if (waitingForRoom_ != 0) WakeAllConditionVariable(&roomMade_);
+  released_.store(index + 1);
+  if (waitingForRoom_.load() != 0) {
+    const Locked locked(lock_);
+    WakeAllConditionVariable(&roomMade_);
+  }
 }
 
 std::int64_t SideBySide::workOf(std::size_t index) const {

@@ -32,8 +32,10 @@ class SideBySide {
 
   unsigned started() const { return static_cast<unsigned>(threads_.size()); }
 
-  // Waits until the entry at index (the earliest not yet met) is done, or
-  // for at most milliseconds; false when it is not done yet.
+  // True once the entry at index (the earliest not yet met) is done; when
+  // it is not, first naps for the given time. The workers never wake the
+  // meeting thread: for a pass over many small files that would be a
+  // wake-up a file, and the nap lets it meet a whole run of them at once.
   bool waitFor(std::size_t index, DWORD milliseconds);
   // What it left to report: the message of its failure, if any. Throws
   // std::bad_alloc when its worker ran out of memory on it.
@@ -53,11 +55,15 @@ class SideBySide {
 
  private:
   // How far the workers may run ahead of the entry being met: a box the
-  // user has not answered holds them there.
-  static constexpr std::size_t WINDOW = 256;
+  // user has not answered holds them there, and so does the meeting
+  // thread's nap, which must not hold them at all.
+  static constexpr std::size_t WINDOW = 1024;
 
+  // An entry's place while it is worked on and until it is met. The worker
+  // writes report and outOfMemory before done; the meeting thread reads
+  // them after it, and clears the place before its release.
   struct Slot {
-    bool done = false;
+    std::atomic<bool> done{false};
     bool outOfMemory = false;
     std::string report;
     std::atomic<std::int64_t> work{0};  // written by the worker on it, read by the meeting thread
@@ -76,11 +82,10 @@ class SideBySide {
   std::vector<OwnedHandle> threads_;
   std::atomic<std::size_t> next_{0};       // the next entry a worker takes
   std::atomic<bool> stopping_{false};
-  SRWLOCK lock_ = SRWLOCK_INIT;            // guards what follows
-  CONDITION_VARIABLE entryDone_ = CONDITION_VARIABLE_INIT;
-  CONDITION_VARIABLE roomMade_ = CONDITION_VARIABLE_INIT;
   Slot slots_[WINDOW];
-  std::size_t released_ = 0;               // entries met; slots from here on are in use
-  std::size_t waitingFor_ = SIZE_MAX;      // the entry the meeting thread sleeps for
-  unsigned waitingForRoom_ = 0;            // workers held by the window
+  std::atomic<std::size_t> released_{0};   // entries met; workers take only those below it + WINDOW
+  std::atomic<unsigned> waitingForRoom_{0};  // workers held by the window
+  SRWLOCK lock_ = SRWLOCK_INIT;            // for the sleeps below
+  CONDITION_VARIABLE nap_ = CONDITION_VARIABLE_INIT;       // the meeting thread's, never woken
+  CONDITION_VARIABLE roomMade_ = CONDITION_VARIABLE_INIT;  // a worker held by the window
 };

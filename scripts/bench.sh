@@ -21,6 +21,15 @@
 #               under the same Wine and against find | sort natively
 #     md5small  /M over 20,000 files of 20 KiB, against find -exec md5sum and
 #               the bare loop
+#     md5four   /M over four files of 256 MiB, against md5sum of the four and
+#               the bare loop
+#     treereal  a run without /M over a tree shaped like a real one (10 files
+#               in each of 1,093 folders, three subfolders each, 6 levels
+#               deep), against the bare walk and find | sort
+#     window    /M over the md5small tree named six times, whose window comes
+#               up: files per second after the show (from the bar, looked
+#               at from outside) against the same tree's pass named once,
+#               which ends before any window (scripts/bench/window_rate.cpp)
 #     i686      the i686 program under Wine 10 (WoW64, Debian sid chroot) on
 #               the md5file, md5small and tree cases named beside it, or on all
 #               of them when none is named; skipped, with a note, on a machine
@@ -45,12 +54,15 @@ note() { printf 'bench: %s\n' "$*" >&2; }
 declare -A want=()
 for arg in "$@"; do
   case $arg in
-    md5 | sha256 | md5file | tree10k | tree100k | tree1m | md5small | i686) want[$arg]=1 ;;
+    md5 | sha256 | md5file | tree10k | tree100k | tree1m | treereal | md5small | md5four | window | i686)
+      want[$arg]=1 ;;
     *) usage ;;
   esac
 done
 if [ $# -eq 0 ]; then
-  for name in md5 sha256 md5file tree10k tree100k tree1m md5small i686; do want[$name]=1; done
+  for name in md5 sha256 md5file tree10k tree100k tree1m treereal md5small md5four window i686; do
+    want[$name]=1
+  done
 fi
 i686_cases=()
 if [ -n "${want[i686]:-}" ]; then
@@ -140,6 +152,35 @@ for i in range(20000):
 PY
 }
 
+# A tree shaped like a real one: 10 files in every folder, three subfolders
+# in each down to six levels (1,093 folders), sizes i % 2000, sparse.
+make_real() {  # FOLDER
+  python3 - "$1/tree" <<'PY'
+import os, sys
+count = 0
+def folder(path, depth):
+    global count
+    os.makedirs(path)
+    for i in range(10):
+        fd = os.open(os.path.join(path, f"file{i}.h"), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+        os.ftruncate(fd, count % 2000)
+        os.close(fd)
+        count += 1
+    if depth < 6:
+        for k in range(3):
+            folder(os.path.join(path, f"sub{k}"), depth + 1)
+folder(sys.argv[1], 0)
+PY
+}
+
+# Four files of 256 MiB of the byte stream md5_speed hashes.
+make_four() {  # FOLDER
+  compile "$tools/pattern" "$bench/pattern.cpp" g++ -O2
+  mkdir -p "$1/four"
+  local i
+  for i in 1 2 3 4; do "$tools/pattern" 256 >"$1/four/part$i.bin"; done
+}
+
 # 1 GiB of the byte stream md5_speed hashes, so the digests can be compared.
 make_big() {  # FOLDER
   compile "$tools/pattern" "$bench/pattern.cpp" g++ -O2
@@ -150,7 +191,10 @@ big=$data/big/big.bin
 cache_big() { cat "$big" >/dev/null; }
 
 tree_files() {  # CASE
-  case $1 in tree10) echo 10 ;; tree10k) echo 10000 ;; tree100k) echo 100000 ;; tree1m) echo 1000000 ;; esac
+  case $1 in
+    tree10) echo 10 ;; tree10k) echo 10000 ;; tree100k) echo 100000 ;; tree1m) echo 1000000 ;;
+    treereal) echo 10930 ;;
+  esac
 }
 
 # The wineserver of the session whose prefix is PREFIX, found by the prefix
@@ -542,6 +586,51 @@ case_md5small() {  # LABEL
     "find '$tree' -type f -exec md5sum {} +"
 }
 
+case_md5four() {  # LABEL
+  local four=$data/four/four
+  cat "$four"/* >/dev/null
+  md5_run_case "$1" "$(windows_path "$four")" "md5sum of the four" "md5sum '$four'/*"
+}
+
+# Files per second of a digest pass while its window is up, against the
+# same files' pass that ends before the window could show. Both over the
+# md5small tree, whose files are all of one size, so the bar counts files.
+case_window() {  # LABEL
+  local label=$1 tree=$data/small/tree path namings=6 i before=() after=() line
+  local args=() short_md5 short_plain
+  path=$(windows_path "$tree")
+  for i in $(seq "$namings"); do args+=("$path"); done
+  cat "$tree"/*/* >/dev/null
+  note "$label: warm-up, then $runs rounds"
+  for i in $(seq 0 "$runs"); do
+    win_run "$exe" /M "$path"
+    short_md5=$W_TIME
+    clip_bytes >/dev/null
+    win_run "$exe" "$path"
+    short_plain=$W_TIME
+    clip_bytes >/dev/null
+    session_command "$tools/window_rate-$arch.exe" "$(windows_path "$work/rate.txt")" \
+      "$(windows_path "$exe")" /M "${args[@]}"
+    timeout -k 10 "$limit" "${command[@]}" >/dev/null 2>&1 </dev/null || true
+    clip_bytes >/dev/null
+    [ "$i" -eq 0 ] && continue
+    read -r -a line <"$work/rate.txt"
+    # shown first-ms first-pos last-ms last-pos ended exit
+    if [ "${line[0]}" -lt 0 ] || [ "${line[1]}" -lt 0 ] || [ "${line[3]}" -le "${line[1]}" ]; then
+      note "$label: the window showed no digest pass to measure (${line[*]})"
+      continue
+    fi
+    before+=("$(calc '%.0f' "20000 / ($short_md5 - $short_plain)")")
+    after+=("$(calc '%.0f' "(${line[4]} - ${line[2]}) / 1024 * 20000 * $namings / ((${line[3]} - ${line[1]}) / 1000)")")
+  done
+  if [ ${#after[@]} -eq 0 ]; then row_failed "$label" "no measurement"; return; fi
+  local b a
+  b=$(median "${before[@]}")
+  a=$(median "${after[@]}")
+  row "$label" "$(thousands "$a") files/s shown" "$(thousands "$b") files/s before" \
+    "$(calc '%.2f' "$a / $b")" "" "" ""
+}
+
 case_tree() {  # CASE LABEL
   local name=$1 label=$2 files tree path walk_times=() find_times=() i t1 t2 counted
   files=$(tree_files "$name")
@@ -592,7 +681,9 @@ if [ ${#i686_cases[@]} -gt 0 ] && ! wine10_kernel_runs_32bit_code; then
 fi
 arches=()
 need_x86_64=
-for name in sha256 md5file tree10k tree100k tree1m md5small; do [ -z "${want[$name]:-}" ] || need_x86_64=1; done
+for name in sha256 md5file tree10k tree100k tree1m treereal md5small md5four window; do
+  [ -z "${want[$name]:-}" ] || need_x86_64=1
+done
 [ -z "$need_x86_64" ] || arches+=(x86_64)
 [ ${#i686_cases[@]} -eq 0 ] || arches+=(i686)
 if [ ${#arches[@]} -gt 0 ]; then
@@ -601,7 +692,7 @@ if [ ${#arches[@]} -gt 0 ]; then
     >"$data/build.log" 2>&1 || { tail -n 30 "$data/build.log" >&2; exit 1; }
 fi
 for arch in "${arches[@]}"; do
-  for tool in tree_walk clip_size keeper; do
+  for tool in tree_walk clip_size keeper window_rate; do
     compile "$tools/$tool-$arch.exe" "$bench/$tool.cpp" "$arch-w64-mingw32-g++-posix" -O2 -static
   done
   # Built anew each time: it shares the program's digest code.
@@ -620,8 +711,13 @@ done
 if [ ${#needs_trees[@]} -gt 0 ]; then
   for name in tree10 "${needs_trees[@]}"; do dataset "$name" make_tree "$(tree_files "$name")"; done
 fi
-[ -z "${want[md5small]:-}" ] && [[ " ${i686_cases[*]} " != *" md5small "* ]] ||
+[ -z "${want[md5small]:-}${want[window]:-}" ] && [[ " ${i686_cases[*]} " != *" md5small "* ]] ||
   dataset small make_small
+[ -z "${want[md5four]:-}" ] || dataset four make_four
+if [ -n "${want[treereal]:-}" ]; then
+  dataset tree10 make_tree 10
+  dataset treereal make_real
+fi
 
 # ---------------------------------------------------------------- running
 
@@ -634,8 +730,10 @@ if [ -n "$need_x86_64" ]; then
   start_session w8
   [ -z "${want[md5file]:-}" ] || case_md5file md5file
   [ -z "${want[sha256]:-}" ] || case_sha256file "sha256 /H:SHA256 /M"
-  for name in tree10k tree100k tree1m; do [ -z "${want[$name]:-}" ] || case_tree "$name" "$name"; done
+  for name in tree10k tree100k tree1m treereal; do [ -z "${want[$name]:-}" ] || case_tree "$name" "$name"; done
   [ -z "${want[md5small]:-}" ] || case_md5small md5small
+  [ -z "${want[md5four]:-}" ] || case_md5four md5four
+  [ -z "${want[window]:-}" ] || case_window window
   stop_session
 fi
 

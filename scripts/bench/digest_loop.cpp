@@ -1,16 +1,23 @@
 // The bare cost of digesting files one at a time on this platform, as a
-// yardstick for the program's /M: digest_loop [-sha256] PATH [OUTFILE]
+// yardstick for the program's /M: digest_loop [-sha256] [-threads N] PATH [OUTFILE]
 // walks PATH (a folder, searched through "*" in every folder beneath it, or
 // one file) and, in one thread, opens each file, reads it in 128 KiB chunks,
 // hashes it with the program's MD5 code (or its SHA-256 code, on the
 // fastest engine) and closes it. It writes "FILES BYTES DIGEST" to OUTFILE
 // (or stdout), DIGEST being the last file's, so the hashing is kept. Paths
-// go through the wide interface, as the program's do.
+// go through the wide interface, as the program's do. With -threads N it
+// lists the files first, then N threads take them from a shared counter
+// and each digests its own (the last file's digest is then any thread's).
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "digest/md5.h"
 #include "digest/sha256.h"
@@ -54,6 +61,9 @@ void digestFile(const std::wstring& path, unsigned char* chunk, Totals& totals) 
   ++totals.files;
 }
 
+// Files to digest later, when threads share them; null: digest at once.
+std::vector<std::wstring>* listed = nullptr;
+
 void walk(std::wstring& path, unsigned char* chunk, Totals& totals) {
   const std::size_t length = path.size();
   path += L"\\*";
@@ -71,6 +81,8 @@ void walk(std::wstring& path, unsigned char* chunk, Totals& totals) {
     path += name;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       walk(path, chunk, totals);
+    } else if (listed != nullptr) {
+      listed->push_back(path);
     } else {
       digestFile(path, chunk, totals);
     }
@@ -88,18 +100,46 @@ int wmain(int argc, wchar_t** argv) {
     --argc;
     ++argv;
   }
+  unsigned threads = 0;
+  if (argc > 2 && std::wcscmp(argv[1], L"-threads") == 0) {
+    threads = static_cast<unsigned>(std::wcstoul(argv[2], nullptr, 10));
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: digest_loop [-sha256] PATH [OUTFILE]\n");
+    std::fprintf(stderr, "usage: digest_loop [-sha256] [-threads N] PATH [OUTFILE]\n");
     return 2;
   }
   std::wstring path = argv[1];
   while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   static unsigned char chunk[CHUNK];
   const DWORD attributes = GetFileAttributesW(path.c_str());
+  std::vector<std::wstring> files;
+  if (threads > 0) listed = &files;
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     walk(path, chunk, totals);
+  } else if (listed != nullptr) {
+    files.push_back(path);
   } else {
     digestFile(path, chunk, totals);
+  }
+  if (threads > 0) {
+    std::atomic<std::size_t> next{0};
+    std::vector<Totals> each(threads, totals);
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t) {
+      workers.emplace_back([&, t] {
+        const std::unique_ptr<unsigned char[]> own(new unsigned char[CHUNK]);
+        for (std::size_t i = next++; i < files.size(); i = next++) digestFile(files[i], own.get(), each[t]);
+      });
+    }
+    for (std::thread& worker : workers) worker.join();
+    for (const Totals& one : each) {
+      totals.files += one.files;
+      totals.bytes += one.bytes;
+      totals.failures += one.failures;
+      if (one.digest[0] != 0) std::memcpy(totals.digest, one.digest, sizeof totals.digest);
+    }
   }
   FILE* out = argc > 2 ? _wfopen(argv[2], L"w") : stdout;
   if (!out) return 3;
