@@ -39,6 +39,9 @@ SideBySide::SideBySide(std::vector<FileEntry>& entries, const OutputOptions& opt
   for (unsigned i = 0; i < workers; ++i) {
     workers_.push_back(std::make_unique<Worker>(this, options));
   }
+  // Room for every thread before the first starts: nothing may fail
+  // between starting a thread and holding its handle.
+  threads_.reserve(workers);
   start(0);
 }
 

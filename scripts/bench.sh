@@ -549,7 +549,9 @@ case_sha256file() {  # LABEL
 # A /M run over PATH against the bare loop under the same Wine and against
 # a native command line PEER.
 md5_run_case() {  # LABEL PATH PEERNAME PEER
-  local label=$1 path=$2 name=$3 peer=$4 loop_times=() peer_times=() i t1 t2 counted
+  local label=$1 path=$2 name=$3 peer=$4 loop_times=() peer_times=() shared_times=() i t1 t2 t3 counted
+  local cores
+  cores=$(nproc)
   note "$label: warm-up, then $runs rounds"
   program_reset
   for i in $(seq 0 "$runs"); do
@@ -559,9 +561,13 @@ md5_run_case() {  # LABEL PATH PEERNAME PEER
     counted=$(cut -d' ' -f1 "$work/loop.txt" 2>/dev/null || echo none)
     [ "$W_CODE" -eq 0 ] || note "$label: the loop ended with $W_CODE after $counted files"
     t2=$(native_time "$peer")
+    # The same loop with the files shared among a thread per core.
+    win_run "$tools/digest_loop-$arch.exe" -threads "$cores" "$path" "$(windows_path "$work/loop.txt")"
+    t3=$W_TIME
     [ "$i" -eq 0 ] && { P_TIME=(); P_PROC=(); P_SERVER=(); continue; }
     loop_times+=("$t1")
     peer_times+=("$t2")
+    shared_times+=("$t3")
   done
   if [ -n "$P_FAIL" ]; then row_failed "$label" "$P_FAIL"; return; fi
   local p l q
@@ -572,6 +578,10 @@ md5_run_case() {  # LABEL PATH PEERNAME PEER
     "$(peak_cell)" "$(thousands "$P_CLIP")" ""
   row "$label" "$(calc '%.2f' "$p") s" "$name $(calc '%.2f' "$q") s" "$(calc '%.2f' "$p / $q")" \
     "" "" ""
+  local c
+  c=$(median "${shared_times[@]}")
+  row "$label" "$(calc '%.2f' "$p") s" "loop on $cores threads $(calc '%.2f' "$c") s" \
+    "$(calc '%.2f' "$p / $c")" "" "" ""
 }
 
 case_md5file() {  # LABEL
@@ -633,6 +643,8 @@ case_window() {  # LABEL
 
 case_tree() {  # CASE LABEL
   local name=$1 label=$2 files tree path walk_times=() find_times=() i t1 t2 counted
+  local tiny empty_program=() empty_walk=()
+  tiny=$(windows_path "$top/VERSION")
   files=$(tree_files "$name")
   tree=$data/$name/tree
   path=$(windows_path "$tree")
@@ -648,7 +660,15 @@ case_tree() {  # CASE LABEL
       note "$label: the walk ended with $W_CODE and counted $counted files"
     fi
     t2=$(native_time "find '$tree' -type f -printf '%P %s\n' | LC_ALL=C sort")
-    [ "$i" -eq 0 ] && { P_TIME=(); P_PROC=(); P_SERVER=(); continue; }
+    # Each one's cost apart from the tree: a windowed program's start and
+    # end under Wine (its first window alone connects to the X server)
+    # against a console program's.
+    win_run "$exe" "$tiny"
+    clip_bytes >/dev/null
+    empty_program+=("$W_TIME")
+    win_run "$tools/tree_walk-$arch.exe" "$tiny" "$(windows_path "$work/walk.txt")"
+    empty_walk+=("$W_TIME")
+    [ "$i" -eq 0 ] && { P_TIME=(); P_PROC=(); P_SERVER=(); empty_program=(); empty_walk=(); continue; }
     walk_times+=("$t1")
     find_times+=("$t2")
   done
@@ -668,6 +688,11 @@ case_tree() {  # CASE LABEL
   TOGETHER=
   row "$label" "$(calc '%.2f' "$p") s" "find \\| sort $(calc '%.2f' "$f") s" "$(calc '%.2f' "$p / $f")" \
     "" "" ""
+  local p0 w0
+  p0=$(median "${empty_program[@]}")
+  w0=$(median "${empty_walk[@]}")
+  row "$label, without start" "$(calc '%.2f' "$p - $p0") s" "walk $(calc '%.2f' "$w - $w0") s" \
+    "$(calc '%.2f' "($p - $p0) / ($w - $w0)")" "" "" ""
 }
 
 # -------------------------------------------------------------- preparing
