@@ -92,7 +92,7 @@ DWORD WINAPI SideBySide::workerThread(LPVOID parameter) {
 void SideBySide::work(FileDigest& digest) {
   for (;;) {
     const std::size_t index = next_.fetch_add(1);
-    if (index >= entries_.size() || !waitForRoom(index)) return;
+    if (index >= entries_.size() || cancelFlag.load() || !waitForRoom(index)) return;
     std::atomic<std::int64_t>& work = slots_[index % WINDOW].work;
     work.store(1);
     bool finished = false;

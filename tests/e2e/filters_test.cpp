@@ -26,8 +26,8 @@ struct FilterCase {
 };
 
 // Explorer hides Thumbs.db and desktop.ini (hidden and system files); a
-// folder sent to the program still holds them. Under Wine the hidden bit
-// set here does not stay, the system bit does, and either leaves them out.
+// folder sent to the program still holds them. Either bit leaves them out;
+// the system bit is kept under every Wine.
 TEST(Filters, ExplorerFolderWithAndWithoutItsHiddenFiles) {
   e2e::Sandbox box;
   ASSERT_TRUE(box.writeFile("写真\\IMG_0001.JPG", std::string(10, 'j')));
