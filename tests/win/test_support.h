@@ -53,9 +53,13 @@ class TempTree {
     char temp[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathA(sizeof temp, temp);
     static unsigned serial = 0;
-    root_.assign(temp, length < sizeof temp ? length : 0);
-    root_ += "qv-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
-    CreateDirectoryA(root_.c_str(), nullptr);
+    const std::string base = std::string(temp, length < sizeof temp ? length : 0) + "qv-test-" +
+                             std::to_string(GetCurrentProcessId()) + "-";
+    // Wine reuses process ids soon: a folder a killed run left behind under
+    // the same name is never taken over.
+    do {
+      root_ = base + std::to_string(++serial);
+    } while (!CreateDirectoryA(root_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
   }
   ~TempTree() { removeTree(root_); }
   TempTree(const TempTree&) = delete;
