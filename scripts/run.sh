@@ -15,10 +15,14 @@ cmake --build "$root/x86_64" --target quorvane show_run >/dev/null
 windows_path() { printf 'Z:%s' "$(sed 's|/|\\|g' <<<"$1")"; }
 
 # An argument that names an existing file or folder (or a pattern in an
-# existing folder) is a path; anything else goes through as it is.
+# existing folder) is a path; anything else goes through as it is. One that
+# begins with "/", a letter and ":" or "=" is an option whatever it holds:
+# "/X:*.tmp" is a pattern in "/" to the test above.
 commandline="\"$(windows_path "$root/x86_64/quorvane.exe")\""
 for arg in "$@"; do
-  if [ -e "$arg" ] || { [[ $arg == *[*?]* ]] && [ -d "$(dirname "$arg")" ]; }; then
+  if [[ $arg =~ ^/[A-Za-z][:=] ]]; then
+    commandline+=" $arg"
+  elif [ -e "$arg" ] || { [[ $arg == *[*?]* ]] && [ -d "$(dirname "$arg")" ]; }; then
     absolute=$(cd "$(dirname "$arg")" && pwd)/$(basename "$arg")
     [ "$(basename "$arg")" = "." ] && absolute=$(cd "$arg" && pwd)
     commandline+=" \"$(windows_path "$absolute")\""
