@@ -73,15 +73,14 @@ TEST(IniText, CutToTheBufferWithoutSplittingACharacter) {
     std::size_t bufferSize;
     std::string kept;
   } cases[] = {
-      {std::string(200, 'x'), 128, std::string(127, 'x')},
-      {tables, 128, tables.substr(0, 126)},
+      {tables, 128, tables.substr(0, 126)},  // the 64th would end past 127 bytes
       {"x" + tables, 128, "x" + tables.substr(0, 126)},
       {"a\x95", 4, "a\x95"},  // a lead byte with nothing after it is one byte
   };
   for (const auto& c : cases) {
     std::string value = c.value;
     cutToIniBuffer(value, c.bufferSize);
-    EXPECT_EQ(value, c.kept) << testing::PrintToString(c.value);
+    EXPECT_EQ(value, c.kept);
   }
 }
 

@@ -103,25 +103,20 @@ TEST(IniFile, NewKeysAndALongListOfNames) {
 
 }
 
-// The bytes of text saved in a code page, with its mark; a character the
-// code page lacks is saved as "?".
+// The bytes of text saved in a code page (a character it lacks saved as
+// "?"), or as UTF-16 LE, after the mark.
 std::string savedAs(const std::u16string& text, UINT codePage, const char* mark) {
+  std::string bytes = mark;
   const std::wstring wide(text.begin(), text.end());
-  std::string bytes(wide.size() * 4, '\0');
-  bytes.resize(static_cast<std::size_t>(
-      WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.c_str(),
-                          static_cast<int>(wide.size()), &bytes[0], static_cast<int>(bytes.size()),
-                          nullptr, nullptr)));
-  return mark + bytes;
-}
-
-std::string savedAsUtf16(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
+  if (codePage == 1200) {
+    return bytes + std::string(reinterpret_cast<const char*>(wide.data()), 2 * wide.size());
   }
-  return bytes;
+  std::string coded(wide.size() * 4, '\0');
+  coded.resize(static_cast<std::size_t>(
+      WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.c_str(),
+                          static_cast<int>(wide.size()), &coded[0], static_cast<int>(coded.size()),
+                          nullptr, nullptr)));
+  return bytes + coded;
 }
 
 // One file saved the ways Notepad offers gives one set of settings and one
@@ -143,7 +138,7 @@ TEST(IniFile, SameSettingsWhateverTheFileWasSavedAs) {
       {"Shift_JIS", savedAs(text, 932, "")},
       {"UTF-8", savedAs(text, CP_UTF8, "")},
       {"UTF-8 with mark", savedAs(text, CP_UTF8, "\xEF\xBB\xBF")},
-      {"UTF-16 LE with mark", savedAsUtf16(text)},
+      {"UTF-16 LE with mark", savedAs(text, 1200, "\xFF\xFE")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.savedAs);
