@@ -60,7 +60,7 @@ done
 
 python3 - "$src" "$root" "$dist" "$version" "$epoch" <<'EOF'
 import datetime
-import re
+import subprocess
 import sys
 import zipfile
 
@@ -74,25 +74,9 @@ def windows_text(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp932")
 
 
-def guide_text(markdown):
-    """The guide as plain text: fence lines and the picture dropped, the
-    fenced blocks indented, the version named in the title."""
-    lines, fence = [], None
-    for line in markdown.split("\n"):
-        if line.startswith("```"):
-            fence = None if fence is not None else line[3:]
-            continue
-        if fence is not None:
-            # A command of the examples reads as typed at the prompt.
-            prompt = "C:\\作業> " if fence.endswith("qv-example") else ""
-            lines.append("    " + prompt + line if line else "")
-        elif not re.match(r"!\[.*\]\(.*\)$", line):
-            lines.append(line)
-    lines[0] = re.sub(r"^# Quorvane", f"Quorvane {version}", lines[0])
-    return "\n".join(lines)
-
-
-guide = guide_text(open(f"{src}/docs/ja/README.md", encoding="utf-8").read())
+guide = subprocess.run([sys.executable, f"{src}/scripts/guide_text.py",
+                        f"{src}/docs/ja/README.md", version],
+                       check=True, capture_output=True).stdout.decode("utf-8")
 english = open(f"{src}/dist-files/README-en.txt", "rb").read().replace(b"@VERSION@", version.encode())
 files = {
     "README-en.txt": english,

@@ -3,9 +3,10 @@
 #include <string>
 
 #include "app/job.h"
+#include "digest/owned_handle.h"
 #include "settings/ini_rules.h"
+#include "settings/ini_text.h"
 #include "text/exact_path.h"
-#include "text/sjis.h"
 
 namespace {
 
@@ -33,14 +34,46 @@ std::string readProfileValue(const IniKey& key, const std::wstring& iniPath) {
                            exactForm(INI_SENTINEL).c_str(), &buffer[0],
                            static_cast<DWORD>(buffer.size()), SystemPath(iniPath).c_str());
   std::string value = ansiForm(buffer.c_str(), wcsnlen(buffer.c_str(), buffer.size()));
-  std::size_t kept = 0;
-  while (kept < value.size()) {
-    const std::size_t next = kept + (isDoubleByteAt(value.c_str(), value.size(), kept) ? 2 : 1);
-    if (next > key.bufferSize - 1) break;
-    kept = next;
-  }
-  value.resize(kept);
+  cutToIniBuffer(value, key.bufferSize);
   return value;
+}
+
+// The same from the text of a Unicode file, which the program reads itself.
+// A character the code page lacks becomes "?", never a look-alike.
+std::string readOwnValue(const IniKey& key, const std::u16string& text) {
+  std::u16string found;
+  if (!findIniValue(text, key.section, key.name, found)) return INI_SENTINEL;
+  std::string value = ansiForm(std::wstring(found.begin(), found.end()));
+  cutToIniBuffer(value, key.bufferSize);
+  return value;
+}
+
+// The file the profile reader reads for a path: a bare file name is looked
+// up in the Windows folder, any other path is taken as it stands.
+std::wstring profileFilePath(const std::wstring& iniPath) {
+  if (iniPath.find_first_of(L"\\/:") != std::wstring::npos) return iniPath;
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return iniPath;
+  return std::wstring(folder, length) + L"\\" + iniPath;
+}
+
+// The whole file, read once to learn how it was saved. False when it cannot
+// be read: the profile reader then has its say, as for any ANSI file.
+bool readFileBytes(const std::wstring& path, std::string& bytes) {
+  OwnedHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  constexpr DWORD CHUNK = 64 * 1024;
+  for (;;) {
+    const std::size_t size = bytes.size();
+    bytes.resize(size + CHUNK);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), &bytes[size], CHUNK, &got, nullptr)) return false;
+    bytes.resize(size + got);
+    if (got == 0) return true;
+  }
 }
 
 }  // namespace
@@ -57,10 +90,21 @@ bool Job::loadIniSettings() {
   const std::string iniPath = iniPathFromProgramPath(arguments.token(0));
   const std::wstring exactIniPath = iniPathFromProgramPath(arguments.exactToken(0));
   const bool ansiReaches = exactIniPath.size() < MAX_PATH && exactForm(iniPath) == exactIniPath;
+  // A file in the code page (or plain ASCII) stays the profile reader's, as
+  // it always was; one saved as UTF-8 or UTF-16 is read by the program, so
+  // that it reads the same on every Windows.
+  std::u16string unicodeText;
+  IniEncoding encoding = IniEncoding::Ansi;
+  {
+    std::string bytes;
+    if (readFileBytes(profileFilePath(exactIniPath), bytes)) encoding = iniEncodingOf(bytes);
+    unicodeText = iniTextOf(bytes, encoding);
+  }
   std::string errors;
   for (const IniKey& key : INI_KEYS) {
-    const std::string value =
-        ansiReaches ? readProfileValue(key, iniPath) : readProfileValue(key, exactIniPath);
+    const std::string value = encoding != IniEncoding::Ansi ? readOwnValue(key, unicodeText)
+                              : ansiReaches                 ? readProfileValue(key, iniPath)
+                                                            : readProfileValue(key, exactIniPath);
     applyIniValue(options, key, value, errors);
   }
   if (errors.empty()) return true;

@@ -62,6 +62,16 @@ std::wstring iniPathFromProgramPath(const std::wstring& programPath) {
   return programPath.substr(0, dot) + L".ini";
 }
 
+void cutToIniBuffer(std::string& value, std::size_t bufferSize) {
+  std::size_t kept = 0;
+  while (kept < value.size()) {
+    const std::size_t next = kept + (isDoubleByteAt(value.c_str(), value.size(), kept) ? 2 : 1);
+    if (next > bufferSize - 1) break;
+    kept = next;
+  }
+  value.resize(kept);
+}
+
 std::string trimIniValue(const std::string& value) {
   std::size_t first = 0;
   std::size_t end = value.size();

@@ -41,6 +41,10 @@ extern const IniKey INI_KEYS[INI_KEY_COUNT];
 std::string iniPathFromProgramPath(const std::string& programPath);
 std::wstring iniPathFromProgramPath(const std::wstring& programPath);
 
+// The value as the reader's buffer of bufferSize bytes holds it: at most
+// bufferSize - 1 bytes, and never half of a double-byte character.
+void cutToIniBuffer(std::string& value, std::size_t bufferSize);
+
 // Drops leading and trailing blanks, tabs, CR and LF.
 std::string trimIniValue(const std::string& value);
 

@@ -103,6 +103,58 @@ TEST(IniFile, NewKeysAndALongListOfNames) {
 
 }
 
+// The bytes of text saved in a code page (a character it lacks saved as
+// "?"), or as UTF-16 LE, after the mark.
+std::string savedAs(const std::u16string& text, UINT codePage, const char* mark) {
+  std::string bytes = mark;
+  const std::wstring wide(text.begin(), text.end());
+  if (codePage == 1200) {
+    return bytes + std::string(reinterpret_cast<const char*>(wide.data()), 2 * wide.size());
+  }
+  std::string coded(wide.size() * 4, '\0');
+  coded.resize(static_cast<std::size_t>(
+      WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.c_str(),
+                          static_cast<int>(wide.size()), &coded[0], static_cast<int>(coded.size()),
+                          nullptr, nullptr)));
+  return bytes + coded;
+}
+
+// One file saved the ways Notepad offers gives one set of settings and one
+// report: the profile reader would turn UTF-8 into mojibake, and lose the
+// section behind a UTF-8 mark.
+TEST(IniFile, SameSettingsWhateverTheFileWasSavedAs) {
+  // 64 "表" (95 5C) are 128 bytes: the cut keeps 63 whole characters.
+  std::u16string tables;
+  std::string kept;
+  for (int i = 0; i < 64; ++i) tables += u"表";
+  for (int i = 0; i < 63; ++i) kept += "表";
+  const std::u16string text = u"[Options]\r\n; 設定\r\nByteUnit=KB\r\nshowdate = 1\r\n"
+                              u"[Strings]\r\nURLHead=\"http://例.jp/ü/ソ\"\r\nByteUnitName=" +
+                              tables + u"\r\nExcludeNames=写真;*.tmp\r\n";
+  const struct {
+    const char* savedAs;
+    std::string bytes;
+  } cases[] = {
+      {"Shift_JIS", savedAs(text, 932, "")},
+      {"UTF-8", savedAs(text, CP_UTF8, "")},
+      {"UTF-8 with mark", savedAs(text, CP_UTF8, "\xEF\xBB\xBF")},
+      {"UTF-16 LE with mark", savedAs(text, 1200, "\xFF\xFE")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.savedAs);
+    TempTree tree;
+    tree.file("q.ini", c.bytes);
+    Job job(GetModuleHandleA(nullptr), commandLineOf(tree.path("q.exe")).c_str());
+    EXPECT_EQ(loadFor(job, false),
+              (Texts{"設定ファイル \"" + tree.path("q.ini") + "\" に、以下のエラーがあります。\n"
+                     "\n[Options] セクションに設定されたキー ByteUnit の値 \"KB\" が認識できません。"}));
+    EXPECT_TRUE(job.options.ShowDate);
+    EXPECT_EQ(job.options.URLHead, "http://例.jp/?/ソ");
+    EXPECT_EQ(job.options.ByteUnitName, kept);
+    EXPECT_EQ(job.options.ExcludeNames, "写真;*.tmp");
+  }
+}
+
 TEST(IniFile, NoFileOrNoProgramPath) {
   TempTree tree;
   Job missing(GetModuleHandleA(nullptr), commandLineOf(tree.path("none.exe")).c_str());
