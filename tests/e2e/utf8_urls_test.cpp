@@ -70,7 +70,9 @@ TEST(Utf8Urls, NamesAsTheFileSystemSpellsThem) {
   ASSERT_TRUE(box.makeFolder("d"));
   const ExactFile files[] = {{box, L"d\\日本 語+.txt", 1}, {box, L"d\\한국.txt", 22},
                              {box, L"d\\café.txt", 333}};
-  for (const ExactFile& file : files) ASSERT_TRUE(file.made());
+  for (const ExactFile& file : files) {
+    ASSERT_TRUE(file.made());
+  }
   Lines both = UTF8_FORM;
   both.insert(both.end(), SHIFT_JIS_FORM.begin(), SHIFT_JIS_FORM.end());
   std::string lowered = bracketed(UTF8_FORM);
@@ -96,7 +98,9 @@ TEST(Utf8Urls, NamesAsTheFileSystemSpellsThem) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     DeleteFileA(box.iniPath().c_str());
-    if (!c.ini.empty()) ASSERT_TRUE(box.writeIni(c.ini));
+    if (!c.ini.empty()) {
+      ASSERT_TRUE(box.writeIni(c.ini));
+    }
     const e2e::Outcome out = box.run(c.arguments);
     ASSERT_TRUE(out.finished()) << out.summary();
     EXPECT_EQ(out.exitCode, 0) << out.summary();
