@@ -1,8 +1,8 @@
 #include "collect/option_rules.h"
 
 #include "digest/digest_algorithm.h"
-#include "text/url_transform.h"
 #include "settings/ini_rules.h"
+#include "text/url_transform.h"
 
 const char* const ARGUMENT_NOT_RECOGNISED = "が認識できません。";
 const char* const ARGUMENT_MATCHES_NOTHING = "に該当するファイルが見つかりません。";

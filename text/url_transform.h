@@ -31,9 +31,9 @@ std::string urlEncodeUtf8(const Unit* units, std::size_t length);
 
 // True when the path holds an escape of the UTF-8 form: one with an
 // upper-case hexadecimal letter, which the Shift_JIS form never writes. A
-// path of either form without such an escape decodes to the same bytes by
-// either form's rules, so the escapes tell how to read what they decode to
-// (until EnSmallURL lowers them, after the digest pass).
+// path of the UTF-8 form without one decodes to ASCII, which reads the same
+// either way, so the escapes tell how to read what they decode to (until
+// EnSmallURL lowers them, after the digest pass).
 bool hasUtf8FormEscape(const std::string& path);
 
 // Reverses urlEncode: "%xx" -> byte, "+" -> blank. Never reads past the end.

@@ -44,11 +44,10 @@ int digestNamed(std::string value) {
   return value == "SHA256" || value == "SHA-256" ? 2 : 0;
 }
 
-// 1 for the Shift_JIS form, 2 for UTF-8 in any of its spellings and cases, else 0.
+// 1 for the Shift_JIS form, 2 for UTF-8 in either spelling, any case, else 0.
 int urlFormNamed(std::string value) {
   for (char& c : value) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  if (value == "SJIS") return 1;
-  return value == "UTF8" || value == "UTF-8" ? 2 : 0;
+  return value == "SJIS" ? 1 : value == "UTF8" || value == "UTF-8" ? 2 : 0;
 }
 
 // Each key either skips the value, takes it into its own field alone, or

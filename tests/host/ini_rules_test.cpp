@@ -154,20 +154,6 @@ TEST(IniValue, DigestAlgorithmAndExcludedNames) {
   EXPECT_EQ(keyNamed("URLHead").bufferSize, INI_VALUE_BUFFER_SIZE);
 }
 
-TEST(IniValue, UrlEncodingTakesAFormName) {
-  OutputOptions options;
-  std::string errors;
-  const IniKey& form = keyNamed("URLEncoding");
-  EXPECT_EQ(applyIniValue(options, form, " 'utf-8' ", errors), IniValueResult::Applied);
-  EXPECT_EQ(options.URLEncoding, UrlForm::Utf8);
-  EXPECT_EQ(applyIniValue(options, form, "UTF-16", errors), IniValueResult::Rejected);
-  EXPECT_EQ(options.URLEncoding, UrlForm::Utf8);
-  EXPECT_EQ(errors,
-            "\n[Options] セクションに設定されたキー URLEncoding の値 \"UTF-16\" が認識できません。");
-  EXPECT_EQ(applyIniValue(options, form, "SJIS", errors), IniValueResult::Applied);
-  EXPECT_EQ(options.URLEncoding, UrlForm::ShiftJis);
-}
-
 TEST(IniValue, DigestThreadsTakesACountOnly) {
   const IniKey& threads = keyNamed("DigestThreads");
   for (const auto& [value, taken] : std::vector<std::pair<std::string, std::uint32_t>>{

@@ -115,22 +115,4 @@ TEST(ValueOptions, DigestAlgorithmAndExcludedNames) {
   EXPECT_EQ(errorsOf(options, "/I:1"), notRecognised("/I:1"));
 }
 
-// /E: turns encoding on in the form it names, in any case; /E and /e
-// leave the form; a bad form changes nothing.
-TEST(ValueOptions, UrlEncodingForm) {
-  OutputOptions options;
-  EXPECT_EQ(errorsOf(options, "/e:utf8"), "");
-  EXPECT_TRUE(options.EncodeURL && options.URLEncoding == UrlForm::Utf8);
-  EXPECT_EQ(errorsOf(options, "/e"), "");
-  EXPECT_FALSE(options.EncodeURL);
-  for (const char* refused : {"/E:", "/E:UTF16", "/E=Shift_JIS", "/E:UTF8 "}) {
-    EXPECT_EQ(errorsOf(options, refused), notRecognised(refused));
-  }
-  EXPECT_FALSE(options.EncodeURL);
-  EXPECT_EQ(errorsOf(options, "/E"), "");
-  EXPECT_TRUE(options.EncodeURL && options.URLEncoding == UrlForm::Utf8);
-  EXPECT_EQ(errorsOf(options, "/E=Sjis"), "");
-  EXPECT_EQ(options.URLEncoding, UrlForm::ShiftJis);
-}
-
 }  // namespace
