@@ -2,6 +2,7 @@
 
 #include "digest/digest_algorithm.h"
 #include "settings/ini_rules.h"
+#include "text/url_transform.h"
 
 const char* const ARGUMENT_NOT_RECOGNISED = "が認識できません。";
 const char* const ARGUMENT_MATCHES_NOTHING = "に該当するファイルが見つかりません。";
@@ -65,6 +66,15 @@ void applyValueOption(OutputOptions& options, const std::string& token, std::uin
       return;
     case 'U': case 'u':
       options.URLHead = value;
+      return;
+    case 'E': case 'e':
+      // Encodes the paths after it, in the form it names; /E and /e keep
+      // the form as it is.
+      if (urlFormFromText(value, options.URLEncoding)) {
+        options.EncodeURL = true;
+      } else {
+        addArgumentError(errors, number, token, ARGUMENT_NOT_RECOGNISED);
+      }
       return;
     case 'H': case 'h':
       if (!digestAlgorithmFromText(value, options.DigestAlgorithm)) {

@@ -43,6 +43,20 @@ class DirectorySearch {
   HANDLE handle_;
 };
 
+// A name as its URL path spells it: as the code page reads it, or, with
+// EncodeURL on, percent-encoded in the URLEncoding form: the Shift_JIS
+// form from that reading, the UTF-8 form from the name as the file system
+// spells it, so a character the code page lacks comes out exact.
+std::string urlNameOf(const OutputOptions& options, const char* ansiName,
+                      const wchar_t* exactName) {
+  if (options.EncodeURL && options.URLEncoding == UrlForm::Utf8) {
+    return urlEncodeUtf8(exactName, std::wcslen(exactName));
+  }
+  std::string name = ansiName;
+  if (options.EncodeURL) urlEncode(name);
+  return name;
+}
+
 bool isDotOrDotDot(const wchar_t* name) {
   return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
@@ -242,9 +256,12 @@ std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, 
                             const std::string& urlPrefix) {
   // A folder argument: its own name starts the URL paths of everything in it.
   if (isExistingDirectory(exact)) {
+    // Its name as typed, in either form.
     const std::size_t backslash = findLastBackslash(path.c_str(), path.size());
-    std::string name = backslash == NO_POSITION ? path : path.substr(backslash + 1);
-    if (job_.options.EncodeURL) urlEncode(name);
+    const std::size_t exactBackslash = exact.rfind(L'\\');
+    const std::string name = urlNameOf(
+        job_.options, path.c_str() + (backslash == NO_POSITION ? 0 : backslash + 1),
+        exact.c_str() + (exactBackslash == std::wstring::npos ? 0 : exactBackslash + 1));
     return walkFolder(path, exact, spelled, urlPrefix + name + "/");
   }
 
@@ -350,8 +367,7 @@ std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t si
   // is reached through its exact form alone.
   const bool nameSpelled = spelled && !ansiName.missing();
   if (isFolder) {
-    std::string urlName = ansiName.c_str();
-    if (job_.options.EncodeURL) urlEncode(urlName);
+    const std::string urlName = urlNameOf(job_.options, ansiName.c_str(), name);
     // A folder a listing reported lies on the listed folder's volume, under
     // the file ID the listing gave, unless it is a link or a mount point
     // (a reparse point): only such a one is asked where it leads, and so
@@ -371,7 +387,7 @@ std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t si
   }
   job_.entries.emplace_back(job_.options, ansiName.c_str(), size,
                             localCalendarTime(lastWriteTicks, localTimeOffset_), urlPrefix,
-                            directory);
+                            urlNameOf(job_.options, ansiName.c_str(), name), directory);
   if (!nameSpelled) job_.entries.back().exactPath = ExactPath(exactDirectory + name);
   return 1;
 }

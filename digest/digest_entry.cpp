@@ -5,6 +5,7 @@
 #include "digest/digest_workers.h"
 #include "digest/seek_penalty.h"
 #include "digest/side_by_side.h"
+#include "text/exact_path.h"
 #include "text/url_transform.h"
 
 namespace {
@@ -50,9 +51,15 @@ void DigestPass::digestAll(std::vector<FileEntry>& entries) {
 }
 
 void DigestPass::showEntry(const FileEntry& entry) {
-  // The user sees the name in plain characters, not in percent escapes.
+  // The user sees the name in plain characters, not in percent escapes. The
+  // forms can be mixed on one command line, so each path's own escapes say
+  // whether they decode to UTF-8, which is shown as the code page reads it.
   shownPath_ = entry.urlPath;
-  if (job_.options.EncodeURL) urlDecode(shownPath_);
+  if (job_.options.EncodeURL) {
+    const bool utf8 = hasUtf8FormEscape(shownPath_);
+    urlDecode(shownPath_);
+    if (utf8) shownPath_ = ansiFormOfUtf8(shownPath_);
+  }
   job_.setStatusLine2(shownPath_.c_str());
 }
 

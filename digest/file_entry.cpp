@@ -1,15 +1,11 @@
 #include "digest/file_entry.h"
 
-#include "text/url_transform.h"
-
 FileEntry::FileEntry(OutputOptions& options, const char* name, std::uint64_t byteSize,
                      const CalendarTime& localWriteTime, const std::string& urlPrefix,
-                     const std::string& localDirectory)
+                     const std::string& urlName, const std::string& localDirectory)
     : localPath(localDirectory + name),
       size(static_cast<std::int64_t>(byteSize)),
       lastWriteTime(localWriteTime) {
-  std::string urlName(name);
-  if (options.EncodeURL) urlEncode(urlName);
   urlPath.reserve(urlPrefix.size() + urlName.size());
   urlPath = urlPrefix;
   urlPath += urlName;

@@ -62,18 +62,19 @@ struct FileEntry {
   FileEntry() = default;
 
   // Builds the entry of a file called name, in the folder localDirectory
-  // (ending in a backslash), under the URL prefix urlPrefix (empty or ending
-  // in "/"). Encodes the name when EncodeURL is on and adds size to TotalSize.
+  // (ending in a backslash), under the URL path urlPrefix (empty or ending
+  // in "/") followed by urlName, the name as the URL path spells it (the
+  // walk encodes it as it encodes folder names). Adds size to TotalSize.
   FileEntry(OutputOptions& options, const char* name, std::uint64_t byteSize,
             const CalendarTime& localWriteTime, const std::string& urlPrefix,
-            const std::string& localDirectory);
+            const std::string& urlName, const std::string& localDirectory);
 
   // The same from a directory-search result and the ANSI form of its name;
   // converts its UTC write time to local time by localTimeOffset (see
   // currentLocalTimeOffset). Windows only.
   FileEntry(OutputOptions& options, const char* name, const _WIN32_FIND_DATAW& found,
             std::int64_t localTimeOffset, const std::string& urlPrefix,
-            const std::string& localDirectory);
+            const std::string& urlName, const std::string& localDirectory);
 };
 
 // The local calendar time of a UTC file time (100 ns ticks since 1601),

@@ -32,8 +32,8 @@ std::int64_t currentLocalTimeOffset() {
 
 FileEntry::FileEntry(OutputOptions& options, const char* name, const WIN32_FIND_DATAW& found,
                      std::int64_t localTimeOffset, const std::string& urlPrefix,
-                     const std::string& localDirectory)
+                     const std::string& urlName, const std::string& localDirectory)
     : FileEntry(options, name,
                 (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
                 localCalendarTime(ticksOf(found.ftLastWriteTime), localTimeOffset), urlPrefix,
-                localDirectory) {}
+                urlName, localDirectory) {}

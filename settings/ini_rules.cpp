@@ -2,6 +2,7 @@
 
 #include "digest/digest_algorithm.h"
 #include "text/sjis.h"
+#include "text/url_transform.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ const IniKey INI_KEYS[INI_KEY_COUNT] = {
      INI_VALUE_BUFFER_SIZE},
     {SECTION_OPTIONS, "EncodeURL", IniKeyKind::Switch, &OutputOptions::EncodeURL, nullptr,
      INI_VALUE_BUFFER_SIZE},
+    {SECTION_OPTIONS, "URLEncoding", IniKeyKind::UrlForm, nullptr, nullptr, INI_VALUE_BUFFER_SIZE},
     {SECTION_OPTIONS, "ByteUnit", IniKeyKind::ByteUnit, nullptr, nullptr, INI_VALUE_BUFFER_SIZE},
     {SECTION_OPTIONS, "ShowDate", IniKeyKind::Switch, &OutputOptions::ShowDate, nullptr,
      INI_VALUE_BUFFER_SIZE},
@@ -121,6 +123,9 @@ IniValueResult applyIniValue(OutputOptions& options, const IniKey& key, const st
         options.*key.flag = value == "1";
         return IniValueResult::Applied;
       }
+      break;
+    case IniKeyKind::UrlForm:
+      if (urlFormFromText(value, options.URLEncoding)) return IniValueResult::Applied;
       break;
     case IniKeyKind::ByteUnit:
       if (value.size() == 1) {

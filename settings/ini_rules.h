@@ -20,7 +20,7 @@ constexpr std::size_t INI_VALUE_BUFFER_SIZE = 128;
 // names outgrows 127 bytes long before it outgrows this.
 constexpr std::size_t INI_LIST_BUFFER_SIZE = 4096;
 
-enum class IniKeyKind { Switch, ByteUnit, DigestAlgorithm, Count, Text };
+enum class IniKeyKind { Switch, UrlForm, ByteUnit, DigestAlgorithm, Count, Text };
 
 struct IniKey {
   const char* section;
@@ -32,7 +32,7 @@ struct IniKey {
 };
 
 // The keys in reading order, which is also the order of the report.
-constexpr std::size_t INI_KEY_COUNT = 16;
+constexpr std::size_t INI_KEY_COUNT = 17;
 extern const IniKey INI_KEYS[INI_KEY_COUNT];
 
 // The INI file beside the program: the program path cut at the first "."

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "digest/digest_algorithm.h"
+#include "text/url_transform.h"
 
 // The placeholder head used until the INI file or /U names the real one.
 constexpr const char* DEFAULT_URL_HEAD = "http://www.example.com/files/";
@@ -17,6 +18,7 @@ struct OutputOptions {
   bool UseWideChar = false;     // full-width brackets and Japanese separators
   bool EnSmallURL = false;      // lower-case A-Z of URL paths after sorting
   bool EncodeURL = true;        // percent-encode URL path components; output is URLs
+  UrlForm URLEncoding = UrlForm::ShiftJis;  // the bytes EncodeURL escapes: Shift_JIS or UTF-8
   std::int32_t ByteUnit = 0;    // 0 bytes, 1 K, 2 M, 3 G, 4 T, 5 P
   bool ShowDate = false;        // last-write date
   bool ShowTime = false;        // last-write time behind the date

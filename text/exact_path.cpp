@@ -79,6 +79,15 @@ std::string ansiForm(const wchar_t* text, std::size_t length, bool* missing) {
   return ansi;
 }
 
+std::string ansiFormOfUtf8(const std::string& utf8) {
+  if (utf8.empty() || utf8.size() > INT_MAX) return std::string();
+  const int bytes = static_cast<int>(utf8.size());
+  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(units), L'\0');
+  if (units > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, &text[0], units);
+  return ansiForm(text);
+}
+
 AnsiName::AnsiName(const wchar_t* name) {
   const std::size_t length = wcsnlen(name, MAX_PATH);
   if (isAscii(name, length)) {

@@ -38,6 +38,10 @@ class AnsiName {
   bool missing_ = false;
 };
 
+// The ANSI form of UTF-8 text (a URL path of the UTF-8 form, its escapes
+// decoded): as above, and bytes that are no UTF-8 read as "?" too.
+std::string ansiFormOfUtf8(const std::string& utf8);
+
 // The exact form of ANSI text, by the code page's own table.
 std::wstring exactForm(const std::string& text);
 // The same into exact, whose buffer is reused: a pass over many files

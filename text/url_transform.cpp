@@ -1,12 +1,14 @@
 #include "text/url_transform.h"
 
 #include <cstddef>
+#include <cwchar>
 
 #include "text/sjis.h"
 
 namespace {
 
 const char HEX_DIGITS[] = "0123456789abcdef";
+const char UPPER_HEX_DIGITS[] = "0123456789ABCDEF";
 
 bool isUnreserved(unsigned char b) {
   if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')) return true;
@@ -22,6 +24,30 @@ void appendEscape(std::string& result, unsigned char b) {
   result += '%';
   result += HEX_DIGITS[b >> 4];
   result += HEX_DIGITS[b & 0x0F];
+}
+
+// One byte of a name's UTF-8 form.
+void appendUtf8FormByte(std::string& result, unsigned b) {
+  if (isUnreserved(static_cast<unsigned char>(b))) {
+    result += static_cast<char>(b);
+    return;
+  }
+  result += '%';
+  result += UPPER_HEX_DIGITS[b >> 4];
+  result += UPPER_HEX_DIGITS[b & 0x0F];
+}
+
+bool isHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+bool equalsIgnoringCase(const std::string& text, const char* upper) {
+  std::size_t i = 0;
+  for (; upper[i] != '\0'; ++i) {
+    if (i == text.size()) return false;
+    const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 0x20) : text[i];
+    if (c != upper[i]) return false;
+  }
+  return i == text.size();
 }
 
 // Anything that is not a hexadecimal digit counts as 0, so a malformed
@@ -63,6 +89,62 @@ void urlEncode(std::string& text) {
     }
   }
   text.swap(result);
+}
+
+bool urlFormFromText(const std::string& text, UrlForm& form) {
+  if (equalsIgnoringCase(text, "SJIS")) {
+    form = UrlForm::ShiftJis;
+  } else if (equalsIgnoringCase(text, "UTF8") || equalsIgnoringCase(text, "UTF-8")) {
+    form = UrlForm::Utf8;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+template <typename Unit>
+std::string urlEncodeUtf8(const Unit* units, std::size_t length) {
+  std::string result;
+  result.reserve(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    std::uint32_t code = static_cast<std::uint32_t>(units[i]);
+    if (isHighSurrogate(code) && i + 1 < length &&
+        isLowSurrogate(static_cast<std::uint32_t>(units[i + 1]))) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(units[++i]) - 0xDC00);
+    }
+    // A surrogate left alone takes the three bytes of any other unit of its
+    // range (WTF-8), which no character's UTF-8 form has.
+    if (code < 0x80) {
+      appendUtf8FormByte(result, code);
+    } else if (code < 0x800) {
+      appendUtf8FormByte(result, 0xC0 | code >> 6);
+      appendUtf8FormByte(result, 0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      appendUtf8FormByte(result, 0xE0 | code >> 12);
+      appendUtf8FormByte(result, 0x80 | (code >> 6 & 0x3F));
+      appendUtf8FormByte(result, 0x80 | (code & 0x3F));
+    } else {
+      appendUtf8FormByte(result, 0xF0 | code >> 18);
+      appendUtf8FormByte(result, 0x80 | (code >> 12 & 0x3F));
+      appendUtf8FormByte(result, 0x80 | (code >> 6 & 0x3F));
+      appendUtf8FormByte(result, 0x80 | (code & 0x3F));
+    }
+  }
+  return result;
+}
+
+template std::string urlEncodeUtf8<char16_t>(const char16_t*, std::size_t);
+#if WCHAR_MAX == 0xFFFF
+template std::string urlEncodeUtf8<wchar_t>(const wchar_t*, std::size_t);
+#endif
+
+bool hasUtf8FormEscape(const std::string& path) {
+  for (std::size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
+    for (std::size_t digit = at + 1; digit <= at + 2 && digit < path.size(); ++digit) {
+      if (path[digit] >= 'A' && path[digit] <= 'F') return true;
+    }
+  }
+  return false;
 }
 
 void urlDecode(std::string& text) {

@@ -47,6 +47,8 @@ TEST(Arguments, ReportNamesEveryBadArgumentByItsNumber) {
       {"two bad unit letters", file + " /B:xy",
        notRecognised(2, "/B:xy") + notRecognised(2, "/B:xy")},
       {"empty unit name", file + " /N:", notRecognised(2, "/N:")},
+      {"URL encoding forms it does not know", file + " /E:UTF16 /e=",
+       notRecognised(2, "/E:UTF16") + notRecognised(3, "/e=")},
       // S switches EnSmallURL on, h stops the token with one line.
       {"/ShowDate=1 is a flag option", "/ShowDate=1 " + file, notRecognised(1, "/ShowDate=1")},
       {"a path matching nothing, beside one that matches", file + " " + e2e::quoted(missing),

@@ -149,10 +149,11 @@ std::vector<std::size_t> separatorPositions(const std::string& path) {
 }
 
 // GetWindowTextA on another process's window returns its stored text
-// without sending it a message, so it never waits for the program.
+// without sending it a message, so it never waits for the program. Room
+// for a report on every INI key, which passes a kilobyte.
 std::string windowText(HWND window) {
   if (window == nullptr) return std::string();
-  char text[1024];
+  char text[4096];
   const int length = GetWindowTextA(window, text, sizeof text);
   return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }

@@ -142,6 +142,7 @@ TEST(Settings, EveryOptionsKeyRefusesWhatItDoesNotKnow) {
       "ShowTime=１\r\n"          // full-width digit one
       "ShowDate='\" 1\"'\r\n"    // handed over as a quoted blank and 1
       "ByteUnit=KB\r\n"
+      "URLEncoding=Shift_JIS\r\n"
       "EncodeURL=\"'on'\"\r\n"
       "EnSmallURL=1.0\r\n"
       "UseWideChar=01\r\n"
@@ -152,6 +153,7 @@ TEST(Settings, EveryOptionsKeyRefusesWhatItDoesNotKnow) {
       out, reportHeader(box.iniPath()) + reportLine("CommeredNumber", "yes") +
                reportLine("InsertNewLine", "true") + reportLine("UseWideChar", "01") +
                reportLine("EnSmallURL", "1.0") + reportLine("EncodeURL", "on") +
+               reportLine("URLEncoding", "Shift_JIS") +
                reportLine("ByteUnit", "KB") + reportLine("ShowDate", " 1") +
                reportLine("ShowTime", "１") + reportLine("ShowMD5", "2") +
                reportLine("OutputTabText", std::string(127, '1')));

@@ -21,7 +21,7 @@ bool sameOptions(const OutputOptions& a, const OutputOptions& b) {
          a.MaxSizeTextLength == b.MaxSizeTextLength && a.OpenText == b.OpenText &&
          a.CloseText == b.CloseText && a.DigestAlgorithm == b.DigestAlgorithm &&
          a.SkipHiddenFiles == b.SkipHiddenFiles && a.ExcludeNames == b.ExcludeNames &&
-         a.DigestThreads == b.DigestThreads;
+         a.DigestThreads == b.DigestThreads && a.URLEncoding == b.URLEncoding;
 }
 
 // The value as the loader means it: outer blanks, tabs, CR and LF gone,
@@ -44,6 +44,12 @@ int digestNamed(std::string value) {
   return value == "SHA256" || value == "SHA-256" ? 2 : 0;
 }
 
+// 1 for the Shift_JIS form, 2 for UTF-8 in either spelling, any case, else 0.
+int urlFormNamed(std::string value) {
+  for (char& c : value) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return value == "SJIS" ? 1 : value == "UTF8" || value == "UTF-8" ? 2 : 0;
+}
+
 // Each key either skips the value, takes it into its own field alone, or
 // rejects it with one report line naming it and leaves every field as it was.
 void checkValue(const std::string& raw) {
@@ -60,6 +66,7 @@ void checkValue(const std::string& raw) {
     before.ByteUnitName = "unit";
     before.DigestAlgorithm = HashAlgorithm::Sha256;
     before.DigestThreads = 1000;
+    before.URLEncoding = UrlForm::Utf8;
     OutputOptions options = before;
     std::string errors = "earlier";
     const IniValueResult result = applyIniValue(options, key, raw, errors);
@@ -75,6 +82,8 @@ void checkValue(const std::string& raw) {
       expected.ByteUnit = static_cast<std::int32_t>(units.find(value[0]) % 6);
     } else if (key.kind == IniKeyKind::DigestAlgorithm && digestNamed(value) != 0) {
       expected.DigestAlgorithm = digestNamed(value) == 1 ? HashAlgorithm::Md5 : HashAlgorithm::Sha256;
+    } else if (key.kind == IniKeyKind::UrlForm && urlFormNamed(value) != 0) {
+      expected.URLEncoding = urlFormNamed(value) == 1 ? UrlForm::ShiftJis : UrlForm::Utf8;
     } else if (key.kind == IniKeyKind::Count && !value.empty() && value.size() <= 3 &&
                value.find_first_not_of("0123456789") == std::string::npos) {
       expected.DigestThreads = static_cast<std::uint32_t>(std::stoul(value));

@@ -1,4 +1,5 @@
-// urlEncode and urlDecode on any bytes.
+// urlEncode and urlDecode on any bytes; the UTF-8 form of the same bytes
+// taken as UTF-16 units.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -60,6 +61,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string back = url;
   urlDecode(back);
   FUZZ_CHECK(back == name);
+  FUZZ_CHECK(!hasUtf8FormEscape(url));
+
+  // Unreserved bytes, or "%XX" in upper case for a byte that cannot stand
+  // for itself; a name beyond ASCII always shows the form in its escapes.
+  std::u16string units;
+  bool beyondAscii = false;
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    units += static_cast<char16_t>(data[i] | data[i + 1] << 8);
+    beyondAscii = beyondAscii || units.back() >= 0x80;
+  }
+  const std::string utf8Url = urlEncodeUtf8(units.data(), units.size());
+  for (std::size_t at = 0; at < utf8Url.size(); ++at) {
+    if (utf8Url[at] != '%') {
+      FUZZ_CHECK(isUnreserved(static_cast<unsigned char>(utf8Url[at])));
+      continue;
+    }
+    const std::string escape = utf8Url.substr(at + 1, 2);
+    FUZZ_CHECK(escape.size() == 2 &&
+               escape.find_first_not_of("0123456789ABCDEF") == std::string::npos);
+    FUZZ_CHECK(!isUnreserved(static_cast<unsigned char>(std::stoi(escape, nullptr, 16))));
+    at += 2;
+  }
+  FUZZ_CHECK(hasUtf8FormEscape(utf8Url) || !beyondAscii);
 
   // Any text decodes, malformed or cut-short escapes included, to at most
   // one byte per input byte; without escapes only "+" changes.

@@ -37,7 +37,8 @@ std::string outputOf(OutputOptions& options, const std::vector<RawFile>& files,
   buildOutputVocabulary(options);
   std::vector<FileEntry> entries;
   for (const RawFile& file : files) {
-    entries.emplace_back(options, file.name, file.bytes, file.written, file.prefix, "C:\\d\\");
+    entries.emplace_back(options, file.name, file.bytes, file.written, file.prefix, file.name,
+                         "C:\\d\\");
     entries.back().digestText = digest;
   }
   const SizeScale scale = makeSizeScale(options.ByteUnit);

@@ -47,6 +47,31 @@ TEST(UrlEncode, ShiftJisPairsAndLoneLeadBytes) {
   EXPECT_EQ(encoded(std::string("a\0b", 3)), "a%00b");
 }
 
+// The UTF-8 form against escapes written out by hand from the characters'
+// code points; surrogates that are not a pair are spelled unit by unit.
+TEST(UrlEncodeUtf8, NamesAsTheFileSystemSpellsThem) {
+  const struct {
+    std::u16string name;
+    const char* url;
+  } rows[] = {
+      {u"日本 語+.txt", "%E6%97%A5%E6%9C%AC%20%E8%AA%9E%2B.txt"},
+      {u"한국.txt", "%ED%95%9C%EA%B5%AD.txt"},
+      {u"café.txt", "caf%C3%A9.txt"},
+      {u"cafe\u0301.txt", "cafe%CC%81.txt"},  // decomposed, as stored
+      {u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!'()*-._~",
+       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!'()*-._~"},
+      {u" +", "%20%2B"},
+      {u"a/b\\c%?#", "a%2Fb%5Cc%25%3F%23"},
+      {u"😀", "%F0%9F%98%80"},
+      {{0xD83D, u'x'}, "%ED%A0%BDx"},  // an emoji's first half alone
+      {{0xDE00, 0xD83D}, "%ED%B8%80%ED%A0%BD"},  // its halves the wrong way round
+      {u"", ""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(urlEncodeUtf8(row.name.data(), row.name.size()), row.url) << row.url;
+  }
+}
+
 TEST(UrlDecode, Examples) {
   EXPECT_EQ(decoded("%83%41.txt"), "\x83\x41.txt");
   EXPECT_EQ(decoded("a+b.txt"), "a b.txt");

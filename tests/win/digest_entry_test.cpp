@@ -174,6 +174,8 @@ TEST(DigestEntry, StatusLineShowsThePathDecodedWhenEncoding) {
   // Collected before /E switched encoding on: a "+" of the name shows as a blank.
   EXPECT_EQ(shownFor("http://h/d/x+y.txt", true), "http://h/d/x y.txt");
   EXPECT_EQ(shownFor("http://h/d/%83%41+b.txt", false), "http://h/d/%83%41+b.txt");
+  // The UTF-8 form, whatever form was given last, as the code page reads it.
+  EXPECT_EQ(shownFor("http://h/d/%E6%97%A5%20caf%C3%A9%2B.txt", true), "http://h/d/日 caf?+.txt");
   DestroyWindow(sink);
 }
 
