@@ -40,11 +40,14 @@ class PlayedVolumes : public Volumes {
       ++refusals;
       return ERROR_INVALID_PARAMETER;
     }
-    if (play_ == Play::BrokenAfterFirstBatch && batches_[folder]++ > 0) return ERROR_UNEXP_NET_ERR;
+    if (play_ == Play::BrokenAfterFirstBatch && open_[folder].batches++ > 0) {
+      return ERROR_UNEXP_NET_ERR;
+    }
     const DWORD error = system_.listBatch(folder, buffer, bytes);
     for (auto* at = static_cast<unsigned char*>(buffer); error == NO_ERROR;) {
       auto* info = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(at);
-      info->FileAttributes |= reparse(folder, std::wstring(info->FileName, info->FileNameLength / 2));
+      info->FileAttributes |=
+          reparse(folder, std::wstring(info->FileName, info->FileNameLength / sizeof(WCHAR)));
       if (play_ == Play::NoIds) info->FileId.QuadPart = 0;
       if (play_ == Play::WideIds) info->FileId.QuadPart = -1;  // too wide for 64 bits
       if (info->NextEntryOffset == 0) break;
@@ -66,9 +69,10 @@ class PlayedVolumes : public Volumes {
       return false;
     }
     information.VolumeSerialNumber ^= onSeekingVolume(folder) ? 0x5EE : 0;
-    if (play_ == Play::NoIds) std::memset(information.FileId, 0, 16);
     // One 64-bit ID for every folder; the folder's own one in the high half.
-    const std::uint64_t wide[2] = {42, (std::uint64_t{own.nFileIndexHigh} << 32) | own.nFileIndexLow};
+    const std::uint64_t index = (std::uint64_t{own.nFileIndexHigh} << 32) | own.nFileIndexLow;
+    const std::uint64_t wide[2] = {42, index};
+    if (play_ == Play::NoIds) std::memset(information.FileId, 0, 16);
     if (play_ == Play::WideIds) std::memcpy(information.FileId, wide, 16);
     return true;
   }
@@ -102,23 +106,26 @@ class PlayedVolumes : public Volumes {
     return path;
   }
   HANDLE remember(HANDLE handle, const std::wstring& folder) {
-    folders_[handle] = real(folder);
-    batches_[handle] = 0;
+    open_[handle] = Open{real(folder), 0};
     return handle;
   }
   DWORD reparse(HANDLE folder, const std::wstring& name) {
-    return links_.count(folders_[folder] + L"\\" + name) != 0 ? FILE_ATTRIBUTE_REPARSE_POINT : 0;
+    const bool linked = links_.count(open_[folder].folder + L"\\" + name) != 0;
+    return linked ? FILE_ATTRIBUTE_REPARSE_POINT : 0;
   }
   bool onSeekingVolume(HANDLE folder) {
-    return !seeking_.empty() && folders_[folder].compare(0, seeking_.size(), seeking_) == 0;
+    return !seeking_.empty() && open_[folder].folder.compare(0, seeking_.size(), seeking_) == 0;
   }
 
   Volumes& system_ = systemVolumes();
   const Play play_;
   std::map<std::wstring, std::wstring> links_;  // junction → its target
   std::wstring seeking_;
-  std::map<HANDLE, std::wstring> folders_;  // what each open handle holds
-  std::map<HANDLE, int> batches_;
+  struct Open {
+    std::wstring folder;  // on disk
+    int batches;          // of its listing so far
+  };
+  std::map<HANDLE, Open> open_;
 };
 
 // d\side leads out to another folder; d\sub\back, when linked, back up the
