@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collect/argument_list.h"
+#include "collect/volumes.h"
 #include "collect/walk_filter.h"
 #include "digest/file_entry.h"
 #include "settings/output_options.h"
@@ -50,5 +51,7 @@ class Job : public ProgressWindow {
   HINSTANCE appInstance;
   ArgumentList arguments;
   WalkFilter walkFilter;  // what collectPath leaves out; set by applyCommandLine
+  Volumes* volumes = &systemVolumes();  // what the walk asks of folders; a test may play others
+  VolumeFindings volumeFindings;        // what the walks learnt of the volumes they reached
   std::vector<FileEntry> entries;
 };

@@ -10,8 +10,9 @@
 
 // The patterns of a ";"-separated list, blanks kept (names can hold them),
 // empty ones dropped. No trail byte of a double-byte character is ";", so
-// a Shift_JIS list splits byte by byte.
+// a Shift_JIS list splits byte by byte, and a UTF-16 one unit by unit.
 std::vector<std::string> splitNamePatterns(const std::string& list);
+std::vector<std::wstring> splitNamePatterns(const std::wstring& list);
 
 // True when the whole name matches the whole pattern. Units are compared
 // as they are: the caller folds the case of both sides first.

@@ -1,5 +1,7 @@
 #include "collect/path_walk.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -16,8 +18,14 @@ namespace {
 // One open directory search; the handle is closed however the walk leaves.
 class DirectorySearch {
  public:
+  // The system's search for a name or pattern (an argument).
   explicit DirectorySearch(const std::wstring& pattern)
       : handle_(FindFirstFileW(SystemPath(pattern).c_str(), &found_)) {
+    terminateName();
+  }
+  // Everything in a folder, as the volumes search it.
+  DirectorySearch(Volumes& volumes, const std::wstring& folder)
+      : volumes_(&volumes), handle_(volumes.searchFolder(folder, found_)) {
     terminateName();
   }
   ~DirectorySearch() {
@@ -29,9 +37,19 @@ class DirectorySearch {
   bool started() const { return handle_ != INVALID_HANDLE_VALUE; }
   const WIN32_FIND_DATAW& current() const { return found_; }
   bool next() {
-    if (!FindNextFileW(handle_, &found_)) return false;
+    if (!(volumes_ != nullptr ? volumes_->searchNext(handle_, found_)
+                              : FindNextFileW(handle_, &found_) != FALSE)) {
+      return false;
+    }
     terminateName();
     return true;
+  }
+  std::uint64_t size() const {
+    return (static_cast<std::uint64_t>(found_.nFileSizeHigh) << 32) | found_.nFileSizeLow;
+  }
+  std::uint64_t lastWriteTicks() const {
+    return (static_cast<std::uint64_t>(found_.ftLastWriteTime.dwHighDateTime) << 32) |
+           found_.ftLastWriteTime.dwLowDateTime;
   }
 
  private:
@@ -39,7 +57,8 @@ class DirectorySearch {
   // whatever the search wrote.
   void terminateName() { found_.cFileName[MAX_PATH - 1] = L'\0'; }
 
-  WIN32_FIND_DATAW found_{};  // declared first: the handle's initializer fills it
+  Volumes* volumes_ = nullptr;  // null: the system's search
+  WIN32_FIND_DATAW found_{};    // declared before the handle: its initializer fills it
   HANDLE handle_;
 };
 
@@ -79,37 +98,37 @@ std::wstring folderOfFullPath(const std::wstring& path) {
   return full;
 }
 
+// A file ID the volume does not know: 0 (a server without IDs) or all
+// ones (an ID too wide for 64 bits). Never taken for a match.
+constexpr std::uint64_t NO_ID = 0;
+constexpr std::uint64_t INVALID_ID = ~std::uint64_t{0};
+
+std::uint64_t knownOrNone(std::uint64_t id) { return id == INVALID_ID ? NO_ID : id; }
+
 // What tells one folder from another whatever path names it: a folder link
 // opens the folder it points to, so a link back up the tree reads as the
-// folder it leads to.
+// folder it leads to. Parts the volume does not give are NO_ID.
 struct FolderIdentity {
-  DWORD volume = 0;
-  DWORD indexHigh = 0;
-  DWORD indexLow = 0;
-  bool operator==(const FolderIdentity& other) const {
-    return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+  bool volumeKnown = false;
+  std::uint64_t volume = 0;     // its serial, 64 bits where the system gives them
+  std::uint64_t id = NO_ID;     // the 64-bit file ID: a listing's or the folder's own
+  std::uint64_t wideLow = NO_ID;   // the 128-bit one, where the volume gives it (ReFS)
+  std::uint64_t wideHigh = NO_ID;
+
+  bool wide() const { return wideLow != NO_ID || wideHigh != NO_ID; }
+  bool known() const { return volumeKnown && (id != NO_ID || wide()); }
+  // One folder: on one volume, by all 128 bits where both have them (two
+  // ReFS folders can share their 64-bit IDs), else by the 64 bits.
+  bool sameFolder(const FolderIdentity& other) const {
+    if (!known() || !other.known() || volume != other.volume) return false;
+    if (wide() && other.wide()) return wideLow == other.wideLow && wideHigh == other.wideHigh;
+    return id != NO_ID && id == other.id;
   }
 };
 
-bool identityOf(HANDLE folder, FolderIdentity& identity) {
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!GetFileInformationByHandle(folder, &information)) return false;
-  identity.volume = information.dwVolumeSerialNumber;
-  identity.indexHigh = information.nFileIndexHigh;
-  identity.indexLow = information.nFileIndexLow;
-  return true;
-}
-
-// No access to the contents is asked for and every kind of sharing is
-// granted, so these opens never stand in anyone's way.
-constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// The identity of the folder a wildcard is looked up in. False when the
-// folder cannot be opened or asked; the walk then goes on without knowing it.
-bool readFolderIdentity(const std::wstring& folder, FolderIdentity& identity) {
-  const OwnedHandle handle(CreateFileW(SystemPath(folder).c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return handle && identityOf(handle.get(), identity);
+bool refusesListingClass(DWORD error) {
+  return error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_LEVEL ||
+         error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
 }
 
 // One thing a folder holds, as its listing gives it.
@@ -118,51 +137,7 @@ struct Child {
   DWORD attributes;
   std::uint64_t size;
   std::uint64_t lastWriteTicks;  // UTC, 100 ns since 1601
-  std::uint64_t fileId;          // its index on the folder's volume
-};
-
-// Lists folders through one open handle each: per folder one open and the
-// listing, as cheap as a search, which also gives every child's file ID.
-// The folder is read whole and let go before any child is walked, so a
-// deep walk holds no handle per level, and one buffer serves the whole walk.
-class FolderReader {
- public:
-  FolderReader() : buffer_(new std::uint64_t[BUFFER_BYTES / sizeof(std::uint64_t)]) {}
-
-  // The folder's children in the platform's order ("." and ".." included).
-  // With identity given, also the folder's own identity, when it can be
-  // had (identified): a question of its own, which costs as much as the
-  // listing, so it is asked only where the listing above could not tell.
-  // False when the folder cannot be opened (gone meanwhile, no access) or
-  // listed.
-  bool read(const std::wstring& folder, std::vector<Child>& children, FolderIdentity* identity,
-            bool& identified) {
-    children.clear();
-    const OwnedHandle handle(CreateFileW(SystemPath(folder).c_str(),
-                                         FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                         SHARE_ALL, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle) return false;
-    identified = identity != nullptr && identityOf(handle.get(), *identity);
-    auto* bytes = reinterpret_cast<unsigned char*>(buffer_.get());
-    while (GetFileInformationByHandleEx(handle.get(), FileIdBothDirectoryInfo, bytes, BUFFER_BYTES)) {
-      for (std::size_t at = 0;;) {
-        const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + at);
-        children.push_back(Child{std::wstring(info->FileName, info->FileNameLength / sizeof(WCHAR)),
-                                 info->FileAttributes,
-                                 static_cast<std::uint64_t>(info->EndOfFile.QuadPart),
-                                 static_cast<std::uint64_t>(info->LastWriteTime.QuadPart),
-                                 static_cast<std::uint64_t>(info->FileId.QuadPart)});
-        if (info->NextEntryOffset == 0) break;
-        at += info->NextEntryOffset;
-      }
-    }
-    return GetLastError() == ERROR_NO_MORE_FILES;
-  }
-
- private:
-  static constexpr DWORD BUFFER_BYTES = 64 * 1024;
-  std::unique_ptr<std::uint64_t[]> buffer_;  // 8-byte aligned, as the records need
+  std::uint64_t fileId;          // its ID on the folder's volume; NO_ID from a search
 };
 
 // The walk of one top-level call. It keeps the folders of the current
@@ -172,42 +147,75 @@ class FolderReader {
 // two such links double the work at every level.
 class Walk {
  public:
-  explicit Walk(Job& job) : job_(job), localTimeOffset_(currentLocalTimeOffset()) {}
+  explicit Walk(Job& job)
+      : job_(job),
+        volumes_(*job.volumes),
+        findings_(job.volumeFindings),
+        localTimeOffset_(currentLocalTimeOffset()),
+        buffer_(new std::uint64_t[BUFFER_BYTES / sizeof(std::uint64_t)]) {}
   // An argument: a folder, a file or a wildcard. spelled: the ANSI form of
   // path names what its exact form names.
   std::uint32_t collect(const std::string& path, const std::wstring& exact, bool spelled,
                         const std::string& urlPrefix);
-  // Everything in a folder, its subfolders walked depth first. known: the
-  // folder's identity as the listing above it told it; null to ask.
+  // Everything in a folder, its subfolders walked depth first. identity:
+  // what the listing above it told of it; with ask set, the folder itself
+  // is asked instead.
   std::uint32_t walkFolder(const std::string& folder, const std::wstring& exactFolder, bool spelled,
-                           const std::string& urlPrefix, const FolderIdentity* known = nullptr);
+                           const std::string& urlPrefix, FolderIdentity identity = {},
+                           bool ask = true);
 
  private:
   // One thing a folder listing or a search found in the folder directory
   // (ending in a backslash, in both forms): a file becomes an entry, a
   // folder is walked, unless the filter (when filtering) leaves it out.
-  // listed: the identity of the folder whose listing found it, with its
-  // file ID there; null for what a search found.
+  // listed: the identity of the folder whose listing found it, with the
+  // thing's file ID there; null for what an argument's search found.
   std::uint32_t take(const wchar_t* name, DWORD attributes, std::uint64_t size,
                      std::uint64_t lastWriteTicks, const std::string& directory,
                      const std::wstring& exactDirectory, bool spelled,
                      const std::string& urlPrefix, bool filtering,
-                     const FolderIdentity* listed = nullptr, std::uint64_t fileId = 0);
+                     const FolderIdentity* listed = nullptr, std::uint64_t fileId = NO_ID);
 
-  // Enters a folder unless it is one of the descent; one that could not be
-  // identified is entered without being remembered.
+  // The folder's children in the platform's order ("." and ".." included),
+  // read whole before any child is walked, so a deep walk holds no handle
+  // per level. Through one open handle with every child's file ID; by a
+  // search where the volume refuses that or breaks off part-way. With ask
+  // set, also the folder's identity. False when neither way can read it.
+  bool read(const std::wstring& folder, std::vector<Child>& children, FolderIdentity& identity,
+            bool ask);
+  // NO_ERROR once the listing is whole; else why it stopped.
+  DWORD listById(HANDLE folder, std::vector<Child>& children);
+  bool listBySearch(const std::wstring& folder, std::vector<Child>& children);
+  bool refusesIdListing(const FolderIdentity& identity) const;
+
+  // What an opened folder is, and, once per volume, whether its volume
+  // seeks. A question of its own, which costs as much as a listing, so it
+  // is asked only where no listing above could tell: of an argument, of a
+  // link or mount point (a reparse point: where does it lead?), and of a
+  // folder a search found.
+  FolderIdentity identify(HANDLE folder);
+  FolderIdentity identifyFolder(const std::wstring& folder);
+
+  // A folder of the current descent. One whose identity no listing gave is
+  // asked for it only when a link must be compared with it.
+  struct Level {
+    FolderIdentity identity;
+    const std::wstring* toAsk;  // its path while it is still to be asked
+  };
+  // True when the folder is one of the descent. asked: its identity is its
+  // own answer, as a link's is, which may lead to any folder above.
+  bool inDescent(const FolderIdentity& identity, bool asked);
+
+  // Enters a folder unless it is one of the descent, and leaves it again.
   class Entered {
    public:
-    Entered(std::vector<FolderIdentity>& descent, const FolderIdentity* identity)
-        : descent_(descent) {
-      if (identity == nullptr) return;
-      for (const FolderIdentity& above : descent_) {
-        if (above == *identity) {
-          refused_ = true;
-          return;
-        }
+    Entered(Walk& walk, const FolderIdentity& identity, bool asked, const std::wstring& path)
+        : descent_(walk.descent_) {
+      if (walk.inDescent(identity, asked)) {
+        refused_ = true;
+        return;
       }
-      descent_.push_back(*identity);
+      descent_.push_back(Level{identity, identity.known() || asked ? nullptr : &path});
       pushed_ = true;
     }
     ~Entered() {
@@ -218,15 +226,19 @@ class Walk {
     bool refused() const { return refused_; }
 
    private:
-    std::vector<FolderIdentity>& descent_;
+    std::vector<Level>& descent_;
     bool pushed_ = false;
     bool refused_ = false;
   };
 
+  static constexpr DWORD BUFFER_BYTES = 64 * 1024;
+
   Job& job_;
+  Volumes& volumes_;
+  VolumeFindings& findings_;
   const std::int64_t localTimeOffset_;  // read once per walk, see currentLocalTimeOffset
-  std::vector<FolderIdentity> descent_;
-  FolderReader reader_;
+  std::vector<Level> descent_;
+  std::unique_ptr<std::uint64_t[]> buffer_;  // the listing's, 8-byte aligned as its records need
 };
 
 }  // namespace
@@ -300,9 +312,7 @@ std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, 
 
   // The folder a file name or pattern is looked up in is part of the
   // descent: a folder it finds may lead back to it.
-  FolderIdentity identity;
-  const bool identified = readFolderIdentity(exactDirectory, identity);
-  const Entered entered(descent_, identified ? &identity : nullptr);
+  const Entered entered(*this, identifyFolder(exactDirectory), true, exactDirectory);
   job_.setStatusLine2(folder.c_str());
 
   DirectorySearch search(exact);
@@ -313,30 +323,21 @@ std::uint32_t Walk::collect(const std::string& path, const std::wstring& exact, 
   const std::string directory = folder + "\\";
   std::uint32_t count = 0;
   do {
-    const WIN32_FIND_DATAW& found = search.current();
-    count += take(found.cFileName, found.dwFileAttributes,
-                  (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow,
-                  (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
-                      found.ftLastWriteTime.dwLowDateTime,
-                  directory, exactDirectory, spelled, urlPrefix, filtering);
+    count += take(search.current().cFileName, search.current().dwFileAttributes, search.size(),
+                  search.lastWriteTicks(), directory, exactDirectory, spelled, urlPrefix,
+                  filtering);
   } while (search.next());
   return count;
 }
 
 std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& exactFolder,
                                bool spelled, const std::string& urlPrefix,
-                               const FolderIdentity* known) {
+                               FolderIdentity identity, bool ask) {
   // Read whole before any child is walked; what a deeper level reads goes
   // into its own list.
   std::vector<Child> children;
-  FolderIdentity identity;
-  bool identified = known != nullptr;
-  if (known != nullptr) identity = *known;
-  if (!reader_.read(exactFolder, children, known != nullptr ? nullptr : &identity, identified)) {
-    return 0;
-  }
-  if (known != nullptr) identified = true;
-  const Entered entered(descent_, identified ? &identity : nullptr);
+  if (!read(exactFolder, children, identity, ask)) return 0;
+  const Entered entered(*this, identity, ask, exactFolder);
   if (entered.refused()) return 0;
   job_.setStatusLine2(folder.c_str());
 
@@ -347,10 +348,125 @@ std::uint32_t Walk::walkFolder(const std::string& folder, const std::wstring& ex
   std::uint32_t count = 0;
   for (const Child& child : children) {
     count += take(child.name.c_str(), child.attributes, child.size, child.lastWriteTicks,
-                  directory, exactDirectory, spelled, urlPrefix, filtering,
-                  identified ? &identity : nullptr, child.fileId);
+                  directory, exactDirectory, spelled, urlPrefix, filtering, &identity,
+                  child.fileId);
   }
   return count;
+}
+
+bool Walk::read(const std::wstring& folder, std::vector<Child>& children,
+                FolderIdentity& identity, bool ask) {
+  children.clear();
+  if (ask || !refusesIdListing(identity)) {
+    const OwnedHandle handle(volumes_.openFolder(folder, true));
+    if (ask) identity = handle ? identify(handle.get()) : FolderIdentity();
+    if (handle && !refusesIdListing(identity)) {
+      const DWORD error = listById(handle.get(), children);
+      if (error == NO_ERROR) return true;
+      // The search gives the folder whole: what the listing gave before it
+      // broke off would come twice.
+      children.clear();
+      // A volume that does not know the class refuses it for every folder.
+      if (refusesListingClass(error) && identity.volumeKnown) {
+        findings_.refuseIdListing.push_back(identity.volume);
+      }
+    }
+  }
+  // Every file system answers a search; only a folder it cannot open
+  // either is left out.
+  return listBySearch(folder, children);
+}
+
+DWORD Walk::listById(HANDLE folder, std::vector<Child>& children) {
+  auto* bytes = reinterpret_cast<unsigned char*>(buffer_.get());
+  for (;;) {
+    const DWORD error = volumes_.listBatch(folder, bytes, BUFFER_BYTES);
+    if (error == ERROR_NO_MORE_FILES) return NO_ERROR;
+    if (error != NO_ERROR) return error;
+    for (std::size_t at = 0;;) {
+      const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + at);
+      children.push_back(Child{std::wstring(info->FileName, info->FileNameLength / sizeof(WCHAR)),
+                               info->FileAttributes,
+                               static_cast<std::uint64_t>(info->EndOfFile.QuadPart),
+                               static_cast<std::uint64_t>(info->LastWriteTime.QuadPart),
+                               knownOrNone(static_cast<std::uint64_t>(info->FileId.QuadPart))});
+      if (info->NextEntryOffset == 0) break;
+      at += info->NextEntryOffset;
+    }
+  }
+}
+
+bool Walk::listBySearch(const std::wstring& folder, std::vector<Child>& children) {
+  DirectorySearch search(volumes_, folder);
+  if (!search.started()) return false;
+  do {
+    children.push_back(Child{search.current().cFileName, search.current().dwFileAttributes,
+                             search.size(), search.lastWriteTicks(), NO_ID});
+  } while (search.next());
+  return true;
+}
+
+bool Walk::refusesIdListing(const FolderIdentity& identity) const {
+  return identity.volumeKnown &&
+         std::find(findings_.refuseIdListing.begin(), findings_.refuseIdListing.end(),
+                   identity.volume) != findings_.refuseIdListing.end();
+}
+
+FolderIdentity Walk::identify(HANDLE folder) {
+  FolderIdentity identity;
+  // Windows 7 and some volumes do not know the 128-bit question.
+  FileIdInformation wide{};
+  if (volumes_.fileIdInformation(folder, wide)) {
+    identity.volumeKnown = true;
+    identity.volume = wide.VolumeSerialNumber;
+    std::memcpy(&identity.wideLow, wide.FileId, sizeof identity.wideLow);
+    std::memcpy(&identity.wideHigh, wide.FileId + sizeof identity.wideLow,
+                sizeof identity.wideHigh);
+    if (identity.wideLow == INVALID_ID && identity.wideHigh == INVALID_ID) {
+      identity.wideLow = identity.wideHigh = NO_ID;
+    }
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (volumes_.fileInformation(folder, information)) {
+    if (!identity.volumeKnown) identity.volume = information.dwVolumeSerialNumber;
+    identity.volumeKnown = true;
+    identity.id = knownOrNone((static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) |
+                              information.nFileIndexLow);
+  }
+
+  // Junctions and mount points lead onto other disks: the digest pass reads
+  // one file at a time if any disk the run reads from seeks.
+  if (findings_.askSeekPenalty) {
+    std::vector<std::uint64_t>& asked = findings_.askedForSeekPenalty;
+    if (!identity.volumeKnown ||
+        std::find(asked.begin(), asked.end(), identity.volume) == asked.end()) {
+      if (identity.volumeKnown) asked.push_back(identity.volume);
+      findings_.seekPenalty = worseSeekPenalty(findings_.seekPenalty, volumes_.seekPenalty(folder));
+    }
+  }
+  return identity;
+}
+
+FolderIdentity Walk::identifyFolder(const std::wstring& folder) {
+  const OwnedHandle handle(volumes_.openFolder(folder, false));
+  return handle ? identify(handle.get()) : FolderIdentity();
+}
+
+bool Walk::inDescent(const FolderIdentity& identity, bool asked) {
+  if (!identity.known()) return false;
+  for (const Level& level : descent_) {
+    if (level.identity.sameFolder(identity)) return true;
+  }
+  if (!asked) return false;
+  // A link may lead to a folder above whose listing gave no ID (one read by
+  // search, or with IDs the volume does not know): each is asked now, once.
+  for (Level& level : descent_) {
+    if (level.toAsk == nullptr) continue;
+    level.identity = identifyFolder(*level.toAsk);
+    level.toAsk = nullptr;
+    if (level.identity.sameFolder(identity)) return true;
+  }
+  return false;
 }
 
 std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t size,
@@ -369,21 +485,22 @@ std::uint32_t Walk::take(const wchar_t* name, DWORD attributes, std::uint64_t si
   if (isFolder) {
     const std::string urlName = urlNameOf(job_.options, ansiName.c_str(), name);
     // A folder a listing reported lies on the listed folder's volume, under
-    // the file ID the listing gave, unless it is a link or a mount point
-    // (a reparse point): only such a one is asked where it leads, and so
-    // are the folders below it, through its own identity.
+    // the file ID the listing gave (none from a search), unless it is a
+    // link or a mount point (a reparse point): only such a one is asked
+    // where it leads, and so are the folders below it, through its own
+    // identity.
     FolderIdentity identity;
-    const bool known = listed != nullptr && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-    if (known) {
+    const bool ask = listed == nullptr || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!ask) {
+      identity.volumeKnown = listed->volumeKnown;
       identity.volume = listed->volume;
-      identity.indexHigh = static_cast<DWORD>(fileId >> 32);
-      identity.indexLow = static_cast<DWORD>(fileId);
+      identity.id = fileId;
     }
     // Depth first: the subfolder is walked before the next result here. It
     // is one the listing or search has just reported, so it is not asked
     // whether it is a folder; one gone meanwhile cannot be opened.
     return walkFolder(directory + ansiName.c_str(), exactDirectory + name, nameSpelled,
-                      urlPrefix + urlName + "/", known ? &identity : nullptr);
+                      urlPrefix + urlName + "/", identity, ask);
   }
   job_.entries.emplace_back(job_.options, ansiName.c_str(), size,
                             localCalendarTime(lastWriteTicks, localTimeOffset_), urlPrefix,

@@ -23,11 +23,14 @@ void upperCase(const wchar_t* text, std::size_t length, std::wstring& upper) {
 
 }  // namespace
 
-WalkFilter::WalkFilter(const OutputOptions& options) : skipHidden_(options.SkipHiddenFiles) {
-  for (const std::string& pattern : splitNamePatterns(options.ExcludeNames)) {
-    const std::wstring exact = exactForm(pattern);
+WalkFilter::WalkFilter(const OutputOptions& options)
+    : WalkFilter(options, exactForm(options.ExcludeNames)) {}
+
+WalkFilter::WalkFilter(const OutputOptions& options, const std::wstring& excludeNames)
+    : skipHidden_(options.SkipHiddenFiles) {
+  for (const std::wstring& pattern : splitNamePatterns(excludeNames)) {
     std::wstring upper;
-    upperCase(exact.c_str(), exact.size(), upper);
+    upperCase(pattern.c_str(), pattern.size(), upper);
     patterns_.push_back(upper);
   }
 }

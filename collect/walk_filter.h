@@ -15,6 +15,10 @@ class WalkFilter {
  public:
   WalkFilter() = default;  // leaves nothing out
   explicit WalkFilter(const OutputOptions& options);
+  // The same with the ExcludeNames list as it was typed (UTF-16): a
+  // character the code page lacks stands for itself, not for a "?" that
+  // would match any one.
+  WalkFilter(const OutputOptions& options, const std::wstring& excludeNames);
 
   // False when nothing is ever left out: the walk then asks nothing.
   bool active() const { return skipHidden_ || !patterns_.empty(); }

@@ -3,7 +3,6 @@
 #include "app/cancel.h"
 #include "app/job.h"
 #include "digest/digest_workers.h"
-#include "digest/seek_penalty.h"
 #include "digest/side_by_side.h"
 #include "text/exact_path.h"
 #include "text/url_transform.h"
@@ -15,24 +14,16 @@ namespace {
 // meanwhile and looks at the cancel flag.
 constexpr DWORD MEETING_PERIOD_MS = 10;
 
-// The paths the command line names, in their exact forms.
-std::vector<std::wstring> pathArguments(const ArgumentList& arguments) {
-  std::vector<std::wstring> paths;
-  for (std::uint32_t number = 1; number < arguments.count(); ++number) {
-    const std::string& token = arguments.token(number);
-    if (!token.empty() && token[0] != '/') paths.push_back(arguments.exactToken(number));
-  }
-  return paths;
-}
-
 unsigned workersFor(const Job& job) {
   SYSTEM_INFO system{};
   GetSystemInfo(&system);
   const unsigned processors = system.dwNumberOfProcessors;
   // One file at a time either way: the disks need not be asked.
   if (job.options.DigestThreads == 1 || processors <= 1) return 1;
+  // The walk asked every volume it reached, through junctions and mount
+  // points too.
   return digestWorkerCount(job.options.DigestThreads, processors,
-                           seekPenaltyOfVolumes(pathArguments(job.arguments)));
+                           job.volumeFindings.seekPenalty);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ class Job;
 class DigestPass {
  public:
   // As many files at once as the DigestThreads setting, the processors and
-  // the disks of the run's arguments allow.
+  // the disks the walk reached allow.
   explicit DigestPass(Job& job);
   // Exactly so many at once (1: one file at a time on this thread).
   DigestPass(Job& job, unsigned workers);

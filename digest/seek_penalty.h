@@ -1,13 +1,12 @@
-// Whether the volumes that hold some paths make a disk head seek between
-// files. Asked of each volume once, with a handle that holds no access to
-// it, which needs no administrator.
+// Whether a volume makes a disk head seek between files. Asked with a
+// handle that holds no access to the volume, which needs no administrator.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <windows.h>
 
 #include "digest/digest_workers.h"
 
-// The worst answer of the volumes that hold the paths (exact forms, as the
-// command line gave them; relative ones are taken from the working folder).
-SeekPenalty seekPenaltyOfVolumes(const std::vector<std::wstring>& paths);
+// The answer of the volume that holds an opened file or folder: the volume
+// it really lies on, whatever junction or mount point led there. Unknown
+// for a volume that cannot say (a network share has no volume device).
+SeekPenalty seekPenaltyOfVolume(HANDLE onVolume);

@@ -121,4 +121,29 @@ TEST_F(WalkFilterTree, WalksAndWildcardsLeaveOutNamedArgumentsStay) {
   }
 }
 
+// /X: as typed: its ANSI token reads "?.txt" for a name the code page lacks,
+// which as a pattern would match any one-character name.
+TEST(TypedExcludeNames, MatchTheCharactersTyped) {
+  TempTree tree;
+  const std::wstring folder = exactForm(tree.folder("d"));
+  const std::wstring korean = folder + L"\\\xD55C.txt";
+  const std::wstring other = folder + L"\\\xBD81.txt";
+  for (const std::wstring& path : {korean, other}) {
+    CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  }
+  Job job(GetModuleHandleA(nullptr), "\"q.exe\"");
+  job.arguments = ArgumentList({"q.exe", "/X:?.txt", tree.path("d")},
+                               {L"q.exe", L"/X:\xD55C.txt", folder});
+  {
+    MessageBoxCatcher catcher;
+    EXPECT_TRUE(job.applyCommandLine());
+  }
+  std::vector<std::wstring> found;
+  for (const FileEntry& entry : job.entries) {
+    found.push_back(entry.exactPath.empty() ? L"" : entry.exactPath.get());
+  }
+  for (const std::wstring& path : {korean, other}) DeleteFileW(path.c_str());
+  EXPECT_TRUE(found == std::vector<std::wstring>{other});
+}
+
 }  // namespace
