@@ -101,26 +101,15 @@ TEST_P(Sha256Engines, DigestLeavesTheContextAsItWas) {
                "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
-// Past 4 GiB without hashing that much: the block holds the first 54 of
-// the bytes 0, 1, 2, ... 73, the count is set to that of a message 20 bytes
-// short of the case's length, and the last 20 bytes take it past the edge.
-// The digits are those 74 bytes finished with the length field of the
-// whole count, from a separate implementation of the compression function
-// (checked against Python's hashlib on ordinary messages).
+// Past 4 GiB without hashing that much, as in Md5.LengthsPast4GiBReachThePadding.
 TEST_P(Sha256Engines, LengthsPast4GiBReachThePadding) {
   const struct {
     std::uint64_t bytes;
     const char* digest;
   } cases[] = {
-      {(std::uint64_t{1} << 29) + 10,
-       "28794d4eecd757efdf3d0be68cabf5a23f165eb8f8ef4e1cb554e8cf1e6ca91d"},  // bits past 2^32
-      {(std::uint64_t{1} << 32) + 10,
-       "04de2c3a96bc297a1c22c8da16eedd2de24ea7c12d1c1479dc165af5be41db4d"},
-      {(std::uint64_t{5} << 30) + 10,
-       "2d2c10d4e87328bbd1fea12ffd92115e798f8a37ec390314bc95c152824d7f62"},
-      {(std::uint64_t{1} << 40) + 10,
-       "d1cb8dc78faf5007c4eb4355815edf57702237f10019a97a46e7242003cf2fb3"},
-  };
+      {(1ull << 29) + 10, "28794d4eecd757efdf3d0be68cabf5a23f165eb8f8ef4e1cb554e8cf1e6ca91d"},
+      {(1ull << 32) + 10, "04de2c3a96bc297a1c22c8da16eedd2de24ea7c12d1c1479dc165af5be41db4d"},
+      {(5ull << 30) + 10, "2d2c10d4e87328bbd1fea12ffd92115e798f8a37ec390314bc95c152824d7f62"}};
   unsigned char data[74];
   for (unsigned i = 0; i < sizeof data; ++i) data[i] = static_cast<unsigned char>(i);
   for (const auto& c : cases) {
@@ -129,7 +118,7 @@ TEST_P(Sha256Engines, LengthsPast4GiBReachThePadding) {
     context.byteCount = c.bytes - 20;
     context.sha256Update(data + 54, 20);
     char hex[SHA256_HEX_DIGEST_SIZE];
-    EXPECT_STREQ(context.sha256HexDigest(hex), c.digest) << c.bytes << " bytes";
+    EXPECT_STREQ(context.sha256HexDigest(hex), c.digest) << c.bytes;
   }
 }
 
