@@ -339,9 +339,10 @@ TEST(DigestPass, ARestartThatGetsNoThreadGoesOnOneFileAtATime) {
     files.push_back(entryFor(folder.patternFile("f" + std::to_string(i), 1000 + i * DIGEST_CHUNK_SIZE)));
     if (i == 1 || i == 3) held.push_back(CreateFileA(files[i].localPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   }
-  std::vector<std::string> oneAtATime;  // boxes and digests
+  std::vector<std::string> oneAtATime;  // boxes, digests and bar of a pass that gets no thread at all
   for (const unsigned workers : {1u, 1u, 2u, 4u}) {
-    unsigned threadsLeft = oneAtATime.empty() ? 0 : workers;  // none for the first run, then none after a box
+    // The others get their threads at the start, and none after the box.
+    unsigned threadsLeft = oneAtATime.empty() ? 0 : workers;
     const ThreadStarter refusing = [&threadsLeft](LPTHREAD_START_ROUTINE routine, void* parameter) {
       return threadsLeft == 0 ? nullptr : (--threadsLeft, startWorkerThread(routine, parameter));
     };
