@@ -10,3 +10,10 @@ extern std::atomic<bool> cancelFlag;
 // only by the worker entry. Unwinding releases what the run holds (a file
 // reader stops its thread without waiting for a request that never comes).
 struct RunCancelled {};
+
+// A cancel that cannot unwind the run: a thread of it is stuck in the system
+// (a read from a network drive that went away) and still uses what the run
+// owns, so no destructor may run and none may wait for it. Pauses as
+// checkCancel does and ends the process with EXIT_CANCELLED; the stuck
+// thread and the window end with it.
+[[noreturn]] void endCancelledProcess();

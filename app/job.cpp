@@ -1,7 +1,6 @@
 #include "app/job.h"
 
 #include <new>
-#include <stdexcept>
 
 #include "app/cancel.h"
 #include "app/clipboard.h"
@@ -94,9 +93,12 @@ std::int32_t Job::runWorker() {
     return workerMain();
   } catch (const RunCancelled&) {
     return EXIT_CANCELLED;
-  } catch (const std::bad_alloc&) {
-  } catch (const std::length_error&) {
-    // A text or list longer than the address space can hold.
+  } catch (...) {
+    // Memory running out, a text or list longer than the address space can
+    // hold, a thread or a lock the system refused: whatever was thrown, on
+    // this thread or by a digest worker (see SideBySide::takeReport), the
+    // run could not get what it needed and ends one way. Nothing is left to
+    // end the process through std::terminate.
   }
   // What the run built is given back before the box, which needs memory of
   // its own; the output was never made, so the clipboard is as it was.

@@ -25,7 +25,8 @@ class Job : public ProgressWindow {
   std::int32_t workerMain();  // worker thread; the stages in their fixed order
   // Worker thread: workerMain, with the two ways a run ends early turned
   // into exit codes: a cancel, and memory running out anywhere in the run
-  // (reported in one message box, the clipboard left as it was).
+  // (reported in one message box, the clipboard left as it was), as does
+  // any other exception.
   std::int32_t runWorker();
 
   // The cancel poll of the per-entry operations: returns at once when the

@@ -30,15 +30,18 @@ unsigned workersFor(const Job& job) {
 
 DigestPass::DigestPass(Job& job) : DigestPass(job, workersFor(job)) {}
 
-DigestPass::DigestPass(Job& job, unsigned workers)
-    : job_(job), workers_(workers), digest_(job.options, false) {}
+DigestPass::DigestPass(Job& job, unsigned workers, ThreadStarter startThread)
+    : job_(job),
+      workers_(workers),
+      startThread_(std::move(startThread)),
+      digest_(job.options, false) {}
 
 void DigestPass::digestAll(std::vector<FileEntry>& entries) {
-  if (workers_ > 1 && entries.size() > 1) {
-    digestSideBySide(entries);
-  } else {
-    for (FileEntry& entry : entries) digestEntry(entry);
-  }
+  if (!entries.empty()) digestSideBySide(entries);
+}
+
+void DigestPass::digestFrom(std::vector<FileEntry>& entries, std::size_t index) {
+  for (; index < entries.size(); ++index) digestEntry(entries[index]);
 }
 
 void DigestPass::showEntry(const FileEntry& entry) {
@@ -75,13 +78,9 @@ void DigestPass::pollCancel(SideBySide& lanes) {
 }
 
 void DigestPass::digestSideBySide(std::vector<FileEntry>& entries) {
-  SideBySide lanes(entries, job_.options, workers_);
-  if (lanes.started() == 0) {
-    // No thread to be had: one file at a time, as on a single processor.
-    lanes.stop();
-    for (FileEntry& entry : entries) digestEntry(entry);
-    return;
-  }
+  SideBySide lanes(entries, job_.options, workers_, startThread_);
+  // No thread to be had: one file at a time, as on a single processor.
+  if (!lanes.start(0)) return digestFrom(entries, 0);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     showEntry(entries[index]);
     // The bar moves with the earliest entry not yet met, as with one file
@@ -100,10 +99,15 @@ void DigestPass::digestSideBySide(std::vector<FileEntry>& entries) {
     const std::string report = lanes.takeReport(index);
     if (report.empty()) {
       lanes.release(index);
-    } else {
-      MessageBoxA(nullptr, report.c_str(), APP_NAME, MB_ICONERROR);
-      lanes.redoAfter(index);
+      pollCancel(lanes);
+      continue;
     }
-    pollCancel(lanes);
+    // Nothing of the run is open or read while the box waits, so a later
+    // file the user locks, replaces or lets go meanwhile is met as one file
+    // at a time would meet it: what was done after this entry is done again.
+    lanes.stop();
+    MessageBoxA(nullptr, report.c_str(), APP_NAME, MB_ICONERROR);
+    job_.checkCancel();
+    if (!lanes.start(index + 1)) return digestFrom(entries, index + 1);
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "digest/file_digest.h"
+#include "digest/side_by_side.h"
 
 class Job;
 
@@ -16,10 +17,12 @@ class DigestPass {
   // As many files at once as the DigestThreads setting, the processors and
   // the disks the walk reached allow.
   explicit DigestPass(Job& job);
-  // Exactly so many at once (1: one file at a time on this thread).
-  DigestPass(Job& job, unsigned workers);
+  // Exactly so many at once, on threads the starter gives.
+  DigestPass(Job& job, unsigned workers, ThreadStarter startThread = startWorkerThread);
 
-  // Digests every entry, first to last.
+  // Digests every entry, first to last. Workers read the files, even one
+  // at a time, so this thread stays free to see a cancel while a read
+  // hangs; where no thread is to be had, it reads them itself.
   void digestAll(std::vector<FileEntry>& entries);
 
   // Reads the entry's file on this thread, hashes it and stores the result
@@ -29,16 +32,19 @@ class DigestPass {
   void digestEntry(FileEntry& entry);
 
  private:
-  // Several at once: workers digest, this thread meets the entries in walk
-  // order, shows each on status line 2 while it is the earliest not done,
-  // moves the bar by what the workers did, shows its box if it has one and
-  // polls the cancel flag.
+  // Workers digest, this thread meets the entries in walk order, shows
+  // each on status line 2 while it is the earliest not done, moves the bar
+  // by what the workers did, shows its box if it has one and polls the
+  // cancel flag.
   void digestSideBySide(std::vector<FileEntry>& entries);
+  // From index on, one file at a time on this thread.
+  void digestFrom(std::vector<FileEntry>& entries, std::size_t index);
   void showEntry(const FileEntry& entry);
   void pollCancel(class SideBySide& lanes);
 
   Job& job_;
   const unsigned workers_;
+  const ThreadStarter startThread_;
   FileDigest digest_;      // this thread's, for one file at a time
   std::string shownPath_;  // the entry as status line 2 shows it
 };

@@ -8,7 +8,18 @@
 
 #include <immintrin.h>
 
-__attribute__((target("sha,sse4.1,ssse3"))) void sha256BlocksShaInstructions(
+// The rounds keep SSE values in 16-byte stack slots, which 32-bit code
+// reaches with aligned operands. 32-bit Windows enters a thread, a window
+// procedure or a callback with a stack aligned to 4 bytes only, so there
+// the function realigns its own stack, whoever called it: a few
+// instructions for a call that hashes a whole chunk.
+#if defined(__i386__)
+#define REALIGNS_STACK __attribute__((force_align_arg_pointer))
+#else
+#define REALIGNS_STACK
+#endif
+
+__attribute__((target("sha,sse4.1,ssse3"))) REALIGNS_STACK void sha256BlocksShaInstructions(
     std::uint32_t state[8], const unsigned char* data, std::size_t count) {
   // The round instruction keeps the eight working variables in two
   // registers: a b e f in one, c d g h in the other. Registers are named by

@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,18 +20,35 @@
 #include "digest/file_digest.h"
 #include "digest/owned_handle.h"
 
+// Starts one worker thread on routine(parameter); null when the system
+// refuses one. The pass's own is startWorkerThread; a test may refuse.
+using ThreadStarter = std::function<HANDLE(LPTHREAD_START_ROUTINE routine, void* parameter)>;
+HANDLE startWorkerThread(LPTHREAD_START_ROUTINE routine, void* parameter);
+
+// How long a stop waits, once the user has cancelled, for a worker that is
+// still in a read before the run ends without it: with the cancel's pause,
+// the run ends within about two seconds of the click however its reads fare.
+// An honest worker ends within a chunk, its reader's thread within half a
+// second more.
+constexpr DWORD CANCEL_WAIT_MS = 800;
+
 class SideBySide {
  public:
-  // Starts up to `workers` threads over the entries (each made with a
-  // FileDigest for the settings). Fewer may start when the system refuses
-  // threads; started() tells how many.
-  SideBySide(std::vector<FileEntry>& entries, const OutputOptions& options, unsigned workers);
-  // Stops the workers and waits for them: no thread and no file is left,
-  // however the pass ends (a cancel unwinds through here).
+  // Makes a worker, with a FileDigest for the settings, for each of up to
+  // `workers` files at once (no more than there are entries); start sets
+  // them going.
+  SideBySide(std::vector<FileEntry>& entries, const OutputOptions& options, unsigned workers,
+             ThreadStarter startThread = startWorkerThread);
+  // Stops the workers and waits for them (see stop): no thread and no file
+  // is left, however the pass ends (a cancel unwinds through here).
   ~SideBySide();
   SideBySide(const SideBySide&) = delete;
   SideBySide& operator=(const SideBySide&) = delete;
 
+  // Starts the workers on the entries from index on, forgetting whatever
+  // was done on them before. Fewer may start when the system refuses
+  // threads; false when none did and entries are left.
+  bool start(std::size_t index);
   unsigned started() const { return static_cast<unsigned>(threads_.size()); }
 
   // True once the entry at index (the earliest not yet met) is done; when
@@ -38,46 +57,46 @@ class SideBySide {
   // wake-up a file, and the nap lets it meet a whole run of them at once.
   bool waitFor(std::size_t index, DWORD milliseconds);
   // What it left to report: the message of its failure, if any. Throws
-  // std::bad_alloc when its worker ran out of memory on it.
+  // whatever its worker met while on it (memory running out, for one), so
+  // the run ends there as it would have on its own thread.
   std::string takeReport(std::size_t index);
   // The entry is met: its place serves a later one.
   void release(std::size_t index);
   // The work done on the entry so far, in the units of the bar: 1 once it
   // is begun, and the bytes of each chunk hashed.
   std::int64_t workOf(std::size_t index) const;
-  // Instead of release, for an entry whose box was shown: forgets
-  // everything done after it and does it again, so what the user did while
-  // the box was up (a file locked, deleted or let go) is met as one file at
-  // a time would meet it.
-  void redoAfter(std::size_t index);
-  // Ends every worker within a chunk and waits for it.
+  // Ends every worker within a chunk and waits for it: afterwards no
+  // worker runs and no file of the run is open. A worker stuck in a read
+  // (a network drive gone away) is waited for until the user cancels; if
+  // it is still there CANCEL_WAIT_MS later, the process ends as a cancel
+  // ends it (endCancelledProcess), the thread still inside: nothing it
+  // uses may be freed while it runs, so nothing is unwound.
   void stop();
 
  private:
-  // How far the workers may run ahead of the entry being met: a box the
-  // user has not answered holds them there, and so does the meeting
-  // thread's nap, which must not hold them at all.
+  // How far the workers may run ahead of the entry being met: the meeting
+  // thread's nap must not hold them at all.
   static constexpr std::size_t WINDOW = 1024;
 
   // An entry's place while it is worked on and until it is met. The worker
-  // writes report and outOfMemory before done; the meeting thread reads
-  // them after it, and clears the place before its release.
+  // writes report and error before done; the meeting thread reads them
+  // after it, and clears the place before its release.
   struct Slot {
     std::atomic<bool> done{false};
-    bool outOfMemory = false;
+    std::exception_ptr error;  // what the worker met on the entry, to be thrown when it is met
     std::string report;
     std::atomic<std::int64_t> work{0};  // written by the worker on it, read by the meeting thread
   };
   struct Worker;
 
-  // Starts the workers on the entries from index on.
-  void start(std::size_t index);
   static DWORD WINAPI workerThread(LPVOID parameter);
   void work(FileDigest& digest);
   bool waitForRoom(std::size_t index);
-  void finishEntry(std::size_t index, std::string report, bool outOfMemory);
+  void finishEntry(std::size_t index, std::string report, std::exception_ptr error);
+  void clearSlot(Slot& slot);
 
   std::vector<FileEntry>& entries_;
+  const ThreadStarter startThread_;
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<OwnedHandle> threads_;
   std::atomic<std::size_t> next_{0};       // the next entry a worker takes

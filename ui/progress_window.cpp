@@ -215,11 +215,11 @@ void ProgressWindow::rescale(UINT dpi, const RECT& suggested) {
 // could be held back until the pass ends. A status notification handled
 // after the show delay shows the window just as the timer would, its texts
 // already set.
-bool ProgressWindow::showIsDue() const { return GetTickCount() - view_.createdTick >= SHOW_DELAY_MS; }
+bool ProgressWindow::showIsDue() const { return tickCount() - view_.createdTick >= SHOW_DELAY_MS; }
 
 void ProgressWindow::showStatusLine2() {
   showStatusText(view_.statusLine2, StatusLine::Second);
-  view_.line2Tick = GetTickCount();
+  view_.line2Tick = tickCount();
 }
 
 // Both lines get the latest texts before the first paint, also when a
@@ -267,7 +267,7 @@ LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
       // Runs from creation on; its message only comes once the main thread
       // pumps, which it does only for runs that outlast the first wait.
       SetTimer(view_.window, IDT_SHOW_DELAY, SHOW_DELAY_MS, nullptr);
-      view_.createdTick = GetTickCount();
+      view_.createdTick = tickCount();
       return 0;
 
     case WM_TIMER:
@@ -296,7 +296,7 @@ LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         // Too soon after the last change: the text is taken when the period
         // is up, the latest one by then. Its notification stays pending
         // meanwhile, so the worker posts no more.
-        const DWORD since = GetTickCount() - view_.line2Tick;
+        const DWORD since = tickCount() - view_.line2Tick;
         if (since < STATUS_LINE2_PERIOD_MS) {
           SetTimer(view_.window, IDT_STATUS_LINE2, STATUS_LINE2_PERIOD_MS - since, nullptr);
           return 0;
@@ -324,6 +324,25 @@ LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
       KillTimer(view_.window, IDT_STATUS_LINE2);
       PostQuitMessage(0);
       return 0;
+
+    case WM_NCDESTROY: {
+      // The last message: the controls that used the font are gone, and
+      // nothing that comes for the handle later reaches this object.
+      HWND window = view_.window;
+      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      if (view_.font != nullptr) DeleteObject(view_.font);
+      view_ = View{};
+      return DefWindowProcA(window, message, wParam, lParam);
+    }
   }
   return DefWindowProcA(view_.window, message, wParam, lParam);
+}
+
+ProgressWindow::~ProgressWindow() {
+  closeWindow();
+  // Destroyed while its window is still there (the process is ending, or a
+  // test let it go): the close request just posted, and anything else
+  // that comes, is left to the default handling. The font stays with the
+  // controls that may still draw with it.
+  if (view_.window != nullptr) SetWindowLongPtrA(view_.window, GWLP_USERDATA, 0);
 }

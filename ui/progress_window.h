@@ -33,7 +33,8 @@ constexpr const char* APP_NAME = "Quorvane";  // window class, title and message
 class ProgressWindow {
  public:
   ProgressWindow() = default;
-  ~ProgressWindow() { closeWindow(); }
+  // A window that is still there no longer reaches this object.
+  ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
   ProgressWindow& operator=(const ProgressWindow&) = delete;
 
@@ -50,6 +51,10 @@ class ProgressWindow {
   void closeWindow();
   bool isVisible() const;
   int showMessage(const char* text, UINT style);
+
+  // The clock of the show delay and of status line 2's period, in
+  // milliseconds; a test drives its own.
+  DWORD(WINAPI* tickCount)() = GetTickCount;
 
   HINSTANCE instance = nullptr;    // the program's instance, stored by createWindow
   HWND mainWindow = nullptr;       // the popup; null when not created or closed
@@ -73,8 +78,8 @@ class ProgressWindow {
     HWND cancelButton = nullptr;
     HFONT font = nullptr;        // the status lines' and the button's; null: the system font
     UINT dpi = 0;                // the DPI everything is sized for
-    DWORD createdTick = 0;       // GetTickCount at creation, for the show delay
-    DWORD line2Tick = 0;         // GetTickCount when status line 2 last changed
+    DWORD createdTick = 0;       // tickCount at creation, for the show delay
+    DWORD line2Tick = 0;         // tickCount when status line 2 last changed
   };
 
   friend LRESULT CALLBACK progressWindowProc(HWND, UINT, WPARAM, LPARAM);

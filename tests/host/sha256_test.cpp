@@ -101,6 +101,27 @@ TEST_P(Sha256Engines, DigestLeavesTheContextAsItWas) {
                "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
+// Past 4 GiB without hashing that much, as in Md5.LengthsPast4GiBReachThePadding.
+TEST_P(Sha256Engines, LengthsPast4GiBReachThePadding) {
+  const struct {
+    std::uint64_t bytes;
+    const char* digest;
+  } cases[] = {
+      {(1ull << 29) + 10, "28794d4eecd757efdf3d0be68cabf5a23f165eb8f8ef4e1cb554e8cf1e6ca91d"},
+      {(1ull << 32) + 10, "04de2c3a96bc297a1c22c8da16eedd2de24ea7c12d1c1479dc165af5be41db4d"},
+      {(5ull << 30) + 10, "2d2c10d4e87328bbd1fea12ffd92115e798f8a37ec390314bc95c152824d7f62"}};
+  unsigned char data[74];
+  for (unsigned i = 0; i < sizeof data; ++i) data[i] = static_cast<unsigned char>(i);
+  for (const auto& c : cases) {
+    Sha256Context context(GetParam());
+    context.sha256Update(data, 54);
+    context.byteCount = c.bytes - 20;
+    context.sha256Update(data + 54, 20);
+    char hex[SHA256_HEX_DIGEST_SIZE];
+    EXPECT_STREQ(context.sha256HexDigest(hex), c.digest) << c.bytes;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(, Sha256Engines,
                          ::testing::Values(Sha256Engine::Portable, Sha256Engine::ShaInstructions,
                                            Sha256Engine::Fastest),

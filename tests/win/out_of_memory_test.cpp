@@ -11,12 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/exit_codes.h"
 #include "app/job.h"
 #include "app/out_of_memory.h"
+#include "digest/digest_entry.h"
 #include "test_support.h"
 #include "text/exact_path.h"
 
@@ -31,7 +34,28 @@ long allocationsLeft = 0;  // of the limited thread, which alone touches these
 long allocationsMade = 0;
 bool allocationRefused = false;
 
+// While set, every allocation on a thread other than these two (the run's
+// and the box catcher's: the digest pass's workers) throws the exception of
+// its kind, made beforehand (making one with a message allocates).
+enum class Refusal { None, BadAlloc, LengthError, SystemError };
+std::atomic<Refusal> othersRefused{Refusal::None};
+std::atomic<DWORD> allowedThreads[2];
+const std::length_error lengthError("refused");
+const std::system_error systemError(std::make_error_code(std::errc::resource_unavailable_try_again));
+
+void refuseOnOtherThreads() {
+  const DWORD self = GetCurrentThreadId();
+  if (self == allowedThreads[0].load() || self == allowedThreads[1].load()) return;
+  switch (othersRefused.load()) {
+    case Refusal::BadAlloc: throw std::bad_alloc();
+    case Refusal::LengthError: throw lengthError;
+    case Refusal::SystemError: throw systemError;
+    case Refusal::None: return;
+  }
+}
+
 bool takeAllocation() {
+  refuseOnOtherThreads();
   if (limitedThread.load(std::memory_order_relaxed) != GetCurrentThreadId()) return true;
   ++allocationsMade;
   if (allocationsLeft == 0) {
@@ -157,8 +181,12 @@ void* operator new(std::size_t size) {
   if (memory == nullptr) throw std::bad_alloc();
   return memory;
 }
+// GCC takes the free of a block that new took from malloc for a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+#pragma GCC diagnostic pop
 
 TEST(OutOfMemory, EveryRefusedAllocationEndsTheRunCleanly) {
   ASSERT_TRUE(redirectImport("GlobalAlloc", reinterpret_cast<void*>(limitedGlobalAlloc),
@@ -197,5 +225,50 @@ TEST(OutOfMemory, EveryRefusedAllocationEndsTheRunCleanly) {
     EXPECT_EQ(run.boxes.back().text, TEXT_OUT_OF_MEMORY) << allowed;
     EXPECT_TRUE(run.boxes.back().errorIcon) << allowed;
     EXPECT_EQ(run.clipboard, "before the run") << allowed;
+  }
+}
+
+// A digest worker that runs out of memory, or meets any other exception,
+// hands it to the run's thread, which throws it as itself in walk order; at
+// the top of the run it ends the run as memory running out does.
+TEST(OutOfMemory, AnExceptionOnADigestWorkerEndsTheRunCleanly) {
+  TempTree tree;
+  tree.folder("d");
+  std::vector<FileEntry> files(6);
+  for (int i = 0; i < 6; ++i) files[i].localPath = tree.patternFile("d\\f" + std::to_string(i), 70000);
+  const std::string commandLine = "\"" + tree.path("quorvane.exe") + "\" /M \"" + tree.path("d") + "\"";
+  const auto runRefusing = [](Refusal refusal, const std::function<void()>& run) {
+    MessageBoxCatcher catcher;
+    allowedThreads[0].store(GetCurrentThreadId());
+    allowedThreads[1].store(catcher.threadId());
+    othersRefused.store(refusal);
+    Refusal thrown = Refusal::None;
+    try {
+      run();
+    } catch (const std::bad_alloc&) {
+      thrown = Refusal::BadAlloc;
+    } catch (const std::length_error&) {
+      thrown = Refusal::LengthError;
+    } catch (const std::system_error&) {
+      thrown = Refusal::SystemError;
+    }
+    othersRefused.store(Refusal::None);
+    return std::make_pair(thrown, catcher.texts());
+  };
+  for (const Refusal refusal : {Refusal::BadAlloc, Refusal::LengthError, Refusal::SystemError}) {
+    for (const unsigned workers : {1u, 2u, 4u}) {
+      std::vector<FileEntry> entries = files;
+      Job job(GetModuleHandleA(nullptr), commandLine.c_str());
+      EXPECT_EQ(runRefusing(refusal, [&] { DigestPass(job, workers).digestAll(entries); }).first, refusal)
+          << static_cast<int>(refusal) << ", " << workers << " workers";
+    }
+    // The whole run, on as many workers as the machine gives.
+    putOnClipboard("before the run");
+    std::int32_t code = 0;
+    const auto seen = runRefusing(refusal, [&] { code = Job(GetModuleHandleA(nullptr), commandLine.c_str()).runWorker(); });
+    EXPECT_EQ(code, EXIT_OUT_OF_MEMORY) << static_cast<int>(refusal);
+    ASSERT_EQ(seen.second.size(), 1u);
+    EXPECT_EQ(seen.second[0], TEXT_OUT_OF_MEMORY);
+    EXPECT_EQ(clipboardText(), "before the run");
   }
 }

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -191,7 +192,10 @@ struct SeenBox {
 // raises is cleared again afterwards, so later tests start from a quiet run.
 class MessageBoxCatcher {
  public:
-  MessageBoxCatcher() : watcher_([this] { watch(); }) {}
+  // beforeAnswer, if given, runs on the catcher's thread for each box while
+  // the box still waits for its answer.
+  explicit MessageBoxCatcher(std::function<void(const SeenBox&)> beforeAnswer = nullptr)
+      : beforeAnswer_(std::move(beforeAnswer)), watcher_([this] { watch(); }) {}
   ~MessageBoxCatcher() {
     stop_.store(true);
     watcher_.join();
@@ -203,6 +207,12 @@ class MessageBoxCatcher {
   std::vector<SeenBox> boxes() {
     std::lock_guard<std::mutex> lock(mutex_);
     return boxes_;
+  }
+
+  // The catcher's own thread, once it runs.
+  DWORD threadId() const {
+    while (threadId_.load() == 0) Sleep(1);
+    return threadId_.load();
   }
 
   std::vector<std::string> texts() {
@@ -247,10 +257,12 @@ class MessageBoxCatcher {
       std::lock_guard<std::mutex> lock(mutex_);
       boxes_.push_back(seen);
     }
+    if (beforeAnswer_) beforeAnswer_(seen);
     PostMessageA(window, WM_COMMAND, IDOK, 0);
   }
 
   void watch() {
+    threadId_.store(GetCurrentThreadId());
     while (!stop_.load()) {
       // A closed box's handle may come back for the next one.
       for (std::size_t i = answered_.size(); i-- > 0;) {
@@ -261,7 +273,9 @@ class MessageBoxCatcher {
     }
   }
 
+  const std::function<void(const SeenBox&)> beforeAnswer_;
   std::atomic<bool> stop_{false};
+  std::atomic<DWORD> threadId_{0};
   std::mutex mutex_;
   std::vector<SeenBox> boxes_;
   std::vector<HWND> answered_;  // watcher thread only
