@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "digest/digest_workers.h"
+#include "digest/worker_count.h"
 
 // The system's record of a file's 128-bit identity (FILE_ID_INFO), declared
 // here: the headers give it only to programs that need Windows 8, and the

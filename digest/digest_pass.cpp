@@ -1,9 +1,9 @@
-#include "digest/digest_entry.h"
+#include "digest/digest_pass.h"
 
 #include "app/cancel.h"
 #include "app/job.h"
-#include "digest/digest_workers.h"
-#include "digest/side_by_side.h"
+#include "digest/worker_count.h"
+#include "digest/workers.h"
 #include "text/exact_path.h"
 #include "text/url_transform.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "digest/file_digest.h"
-#include "digest/side_by_side.h"
+#include "digest/workers.h"
 
 class Job;
 

@@ -1,4 +1,4 @@
-#include "digest/side_by_side.h"
+#include "digest/workers.h"
 
 #include "app/cancel.h"
 

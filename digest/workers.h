@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "digest/file_digest.h"
-#include "digest/owned_handle.h"
+#include "common/owned_handle.h"
 
 // Starts one worker thread on routine(parameter); null when the system
 // refuses one. The pass's own is startWorkerThread; a test may refuse.

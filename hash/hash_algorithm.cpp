@@ -1,7 +1,7 @@
-#include "digest/digest_algorithm.h"
+#include "hash/hash_algorithm.h"
 
-#include "digest/md5.h"
-#include "digest/sha256.h"
+#include "hash/md5.h"
+#include "hash/sha256.h"
 #include "settings/output_options.h"
 
 namespace {

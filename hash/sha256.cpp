@@ -1,9 +1,9 @@
-#include "digest/sha256.h"
+#include "hash/sha256.h"
 
 #include <cstring>
 
-#include "digest/block_feed.h"
-#include "digest/sha256_blocks.h"
+#include "hash/block_feed.h"
+#include "hash/sha256_blocks.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>

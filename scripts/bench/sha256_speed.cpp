@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "digest/sha256.h"
+#include "hash/sha256.h"
 
 int main(int argc, char** argv) {
   const long mib = argc > 2 ? std::atol(argv[1]) : 0;

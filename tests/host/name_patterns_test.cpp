@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "digest/digest_algorithm.h"
+#include "hash/hash_algorithm.h"
 #include "settings/output_options.h"
 
 namespace {

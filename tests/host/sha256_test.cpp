@@ -1,4 +1,4 @@
-#include "digest/sha256.h"
+#include "hash/sha256.h"
 
 #include <gtest/gtest.h>
 

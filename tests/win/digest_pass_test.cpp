@@ -1,4 +1,4 @@
-#include "digest/digest_entry.h"
+#include "digest/digest_pass.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "app/exit_codes.h"
 #include "app/job.h"
 #include "digest/file_reader.h"
-#include "digest/md5.h"
+#include "hash/md5.h"
 #include "test_support.h"
 #include "ui/status_buffers.h"
 
