@@ -2,6 +2,7 @@
 
 #include "app/cancel.h"
 #include "app/job.h"
+#include "common/app_name.h"
 #include "digest/worker_count.h"
 #include "digest/workers.h"
 #include "text/exact_path.h"
