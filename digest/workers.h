@@ -1,10 +1,9 @@
-// Files digested side by side: worker threads take the entries in walk
+// The workers of a digest pass: threads that take the entries in walk
 // order, each with a FileDigest of its own, and digest them at once, while
-// the thread that made them (the run's worker) meets the entries in walk
-// order as they are done and reports them: status, progress, boxes. Only
-// that thread touches the Job. As in a parallel compressor whose writer
-// takes the blocks by number, the order of everything the user sees is the
-// order of one file at a time.
+// the run's thread, which made them, reports the entries in walk order as
+// they are done: status, progress, boxes. Only that thread touches the Job.
+// As in a parallel compressor whose writer takes the blocks by number, the
+// order of everything the user sees is the order of one file at a time.
 #pragma once
 
 #include <windows.h>
@@ -17,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "digest/file_digest.h"
 #include "common/owned_handle.h"
+#include "digest/file_digest.h"
 
 // Starts one worker thread on routine(parameter); null when the system
 // refuses one. The pass's own is startWorkerThread; a test may refuse.
@@ -32,18 +31,18 @@ HANDLE startWorkerThread(LPTHREAD_START_ROUTINE routine, void* parameter);
 // second more.
 constexpr DWORD CANCEL_WAIT_MS = 800;
 
-class SideBySide {
+class Workers {
  public:
   // Makes a worker, with a FileDigest for the settings, for each of up to
-  // `workers` files at once (no more than there are entries); start sets
+  // `count` files at once (no more than there are entries); start sets
   // them going.
-  SideBySide(std::vector<FileEntry>& entries, const OutputOptions& options, unsigned workers,
-             ThreadStarter startThread = startWorkerThread);
+  Workers(std::vector<FileEntry>& entries, const OutputOptions& options, unsigned count,
+          ThreadStarter startThread = startWorkerThread);
   // Stops the workers and waits for them (see stop): no thread and no file
   // is left, however the pass ends (a cancel unwinds through here).
-  ~SideBySide();
-  SideBySide(const SideBySide&) = delete;
-  SideBySide& operator=(const SideBySide&) = delete;
+  ~Workers();
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
 
   // Starts the workers on the entries from index on, forgetting whatever
   // was done on them before. Fewer may start when the system refuses
@@ -51,20 +50,21 @@ class SideBySide {
   bool start(std::size_t index);
   unsigned started() const { return static_cast<unsigned>(threads_.size()); }
 
-  // True once the entry at index (the earliest not yet met) is done; when
-  // it is not, first naps for the given time. The workers never wake the
-  // meeting thread: for a pass over many small files that would be a
-  // wake-up a file, and the nap lets it meet a whole run of them at once.
-  bool waitFor(std::size_t index, DWORD milliseconds);
-  // What it left to report: the message of its failure, if any. Throws
-  // whatever its worker met while on it (memory running out, for one), so
-  // the run ends there as it would have on its own thread.
+  // True once the entry being reported (the earliest not yet reported) is
+  // done; when it is not, first sleeps for the given time. The workers
+  // never wake the run's thread: for a pass over many small files that
+  // would be a wake-up a file, and the sleep lets it report a whole run of
+  // them at once.
+  bool waitUntilDone(std::size_t index, DWORD milliseconds);
+  // What the entry left to report: the message of its failure, if any.
+  // Throws whatever its worker threw while on it (memory running out, for
+  // one), so the run ends there as it would have on its own thread.
   std::string takeReport(std::size_t index);
-  // The entry is met: its place serves a later one.
-  void release(std::size_t index);
-  // The work done on the entry so far, in the units of the bar: 1 once it
-  // is begun, and the bytes of each chunk hashed.
-  std::int64_t workOf(std::size_t index) const;
+  // The entry is reported: its slot serves a later one.
+  void markReported(std::size_t index);
+  // The progress made on the entry so far, in the units of the bar: 1 once
+  // it is begun, and the bytes of each chunk hashed.
+  std::int64_t progressOf(std::size_t index) const;
   // Ends every worker within a chunk and waits for it: afterwards no
   // worker runs and no file of the run is open. A worker stuck in a read
   // (a network drive gone away) is waited for until the user cancels; if
@@ -74,24 +74,26 @@ class SideBySide {
   void stop();
 
  private:
-  // How far the workers may run ahead of the entry being met: the meeting
-  // thread's nap must not hold them at all.
-  static constexpr std::size_t WINDOW = 1024;
+  // How far the workers may run ahead of the entry being reported: the
+  // sleeps of the run's thread must not hold them at all.
+  static constexpr std::size_t SLOTS = 1024;
 
-  // An entry's place while it is worked on and until it is met. The worker
-  // writes report and error before done; the meeting thread reads them
-  // after it, and clears the place before its release.
+  // An entry's slot while it is digested and until it is reported. The
+  // worker writes report and error before done; the run's thread reads
+  // them after it, and clears the slot before it marks the entry reported.
   struct Slot {
     std::atomic<bool> done{false};
-    std::exception_ptr error;  // what the worker met on the entry, to be thrown when it is met
+    std::exception_ptr error;  // what the worker threw on the entry, thrown again when it is reported
     std::string report;
-    std::atomic<std::int64_t> work{0};  // written by the worker on it, read by the meeting thread
+    std::atomic<std::int64_t> progress{0};  // written by the worker, read by the run's thread
   };
   struct Worker;
 
   static DWORD WINAPI workerThread(LPVOID parameter);
-  void work(FileDigest& digest);
-  bool waitForRoom(std::size_t index);
+  // What each worker does: takes the next entry in walk order, digests it
+  // into its slot, and so on until none is left or the workers stop.
+  void digestEntries(FileDigest& digest);
+  bool waitForSlot(std::size_t index);
   void finishEntry(std::size_t index, std::string report, std::exception_ptr error);
   void clearSlot(Slot& slot);
 
@@ -99,12 +101,11 @@ class SideBySide {
   const ThreadStarter startThread_;
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<OwnedHandle> threads_;
-  std::atomic<std::size_t> next_{0};       // the next entry a worker takes
+  std::atomic<std::size_t> next_{0};  // the next entry a worker takes
   std::atomic<bool> stopping_{false};
-  Slot slots_[WINDOW];
-  std::atomic<std::size_t> released_{0};   // entries met; workers take only those below it + WINDOW
-  std::atomic<unsigned> waitingForRoom_{0};  // workers held by the window
-  SRWLOCK lock_ = SRWLOCK_INIT;            // for the sleeps below
-  CONDITION_VARIABLE nap_ = CONDITION_VARIABLE_INIT;       // the meeting thread's, never woken
-  CONDITION_VARIABLE roomMade_ = CONDITION_VARIABLE_INIT;  // a worker held by the window
+  Slot slots_[SLOTS];
+  std::atomic<std::size_t> reported_{0};  // entries reported; workers take only those below it + SLOTS
+  std::atomic<unsigned> waitingForSlot_{0};  // workers waiting for the entry being reported
+  SRWLOCK lock_ = SRWLOCK_INIT;              // for slotFreed_
+  CONDITION_VARIABLE slotFreed_ = CONDITION_VARIABLE_INIT;  // a worker waiting for a slot
 };

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(DigestWorkers, CountFollowsTheSettingTheProcessorsAndTheDisks) {
+TEST(WorkerCount, FollowsTheSettingTheProcessorsAndTheDisks) {
   const struct {
     unsigned setting;
     unsigned processors;

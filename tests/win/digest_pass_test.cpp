@@ -303,7 +303,7 @@ TEST(DigestPass, BoxesInWalkOrderOnAnyNumberOfWorkers) {
 // the user may replace or rewrite the later files meanwhile, and they are
 // digested as left. They start large (sparse), so workers that went on
 // reading would still hold them when the box comes up.
-TEST(DigestPass, NothingIsOpenWhileABoxWaitsAndLaterFilesAreMetAsLeft) {
+TEST(DigestPass, NothingIsOpenWhileABoxWaitsAndLaterFilesAreReadAsLeft) {
   TempTree folder;
   std::vector<FileEntry> files{entryFor(folder.patternFile("f0", 100))};
   for (int i = 1; i <= 4; ++i) files.push_back(entryFor(folder.path("f" + std::to_string(i))));
