@@ -161,7 +161,6 @@ Sha256Context::Sha256Context(Sha256Engine engine) {
     case Sha256Engine::Portable:
       blocks = sha256BlocksPortable;
       break;
-    case Sha256Engine::ShaInstructions:
     case Sha256Engine::Fastest:
       blocks = fastestEngine();
       break;
