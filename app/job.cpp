@@ -10,8 +10,9 @@
 
 namespace {
 
-// The walk nests one call per folder level, each holding its search record
-// (under 2 KB). The longest path the file system takes (32,767 units) nests
+// The walk nests two calls per folder level (the folder and the child it
+// walks into), which hold its texts and its list of children, whose names
+// are on the heap: under 2 KB a level together. The longest path the file system takes (32,767 units) nests
 // at most 16,383 folders; the worker's stack is reserved for that deepest
 // walk, and only what a run uses of it is committed.
 constexpr SIZE_T WORKER_STACK_BYTES = SIZE_T{16384} * 2048;
@@ -96,7 +97,7 @@ std::int32_t Job::runWorker() {
   } catch (...) {
     // Memory running out, a text or list longer than the address space can
     // hold, a thread or a lock the system refused: whatever was thrown, on
-    // this thread or by a digest worker (see SideBySide::takeReport), the
+    // this thread or by a digest worker (see Workers::takeReport), the
     // run could not get what it needed and ends one way. Nothing is left to
     // end the process through std::terminate.
   }

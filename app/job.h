@@ -11,7 +11,7 @@
 #include "collect/argument_list.h"
 #include "collect/volumes.h"
 #include "collect/walk_filter.h"
-#include "digest/file_entry.h"
+#include "collect/file_entry.h"
 #include "settings/output_options.h"
 #include "text/stand_in.h"
 #include "ui/progress_window.h"

@@ -5,7 +5,7 @@
 #include "app/exit_codes.h"
 #include "app/job.h"
 #include "app/out_of_memory.h"
-#include "ui/progress_window.h"
+#include "common/app_name.h"
 
 // The command line is read through GetCommandLineW and the window decides its
 // own visibility, so only the instance handle is used here. The worker

@@ -3,7 +3,8 @@
 
 #include "app/job.h"
 #include "collect/ordering.h"
-#include "digest/digest_entry.h"
+#include "digest/digest_pass.h"
+#include "settings/vocabulary.h"
 #include "text/entry_stages.h"
 #include "text/line_assembly.h"
 

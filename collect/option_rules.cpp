@@ -1,6 +1,6 @@
 #include "collect/option_rules.h"
 
-#include "digest/digest_algorithm.h"
+#include "hash/hash_algorithm.h"
 #include "settings/ini_rules.h"
 #include "text/url_transform.h"
 

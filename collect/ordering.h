@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "digest/file_entry.h"
+#include "collect/file_entry.h"
 
 bool entryLess(const FileEntry& a, const FileEntry& b);
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/job.h"
-#include "digest/owned_handle.h"
+#include "common/owned_handle.h"
 #include "text/exact_path.h"
 #include "text/sjis.h"
 #include "text/url_transform.h"

@@ -1,6 +1,6 @@
 #include "collect/volumes.h"
 
-#include "digest/seek_penalty.h"
+#include "collect/seek_penalty.h"
 #include "text/exact_path.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "digest/digest_workers.h"
+#include "digest/worker_count.h"
 
 // The system's record of a file's 128-bit identity (FILE_ID_INFO), declared
 // here: the headers give it only to programs that need Windows 8, and the
@@ -53,7 +53,7 @@ Volumes& systemVolumes();
 // What a run's walks have learnt of the volumes they reached, so that each
 // volume is asked once. Volumes are told apart by their serials.
 struct VolumeFindings {
-  bool askSeekPenalty = false;  // set when the digest pass may read files side by side
+  bool askSeekPenalty = false;  // set when the digest pass may read several files at once
   SeekPenalty seekPenalty = SeekPenalty::None;  // the worst answer of the volumes asked
   std::vector<std::uint64_t> askedForSeekPenalty;
   std::vector<std::uint64_t> refuseIdListing;  // their folders are listed by search at once

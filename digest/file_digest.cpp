@@ -1,7 +1,7 @@
 #include "digest/file_digest.h"
 
-#include "settings/output_options.h"
-#include "ui/progress_window.h"
+#include "common/app_name.h"
+#include "settings/vocabulary.h"
 
 // Not zero-filled: every chunk is written by the reader before it is read.
 FileDigest::FileDigest(const OutputOptions& options, bool keepReports)

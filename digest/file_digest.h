@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "digest/digest_algorithm.h"
-#include "digest/file_entry.h"
+#include "hash/hash_algorithm.h"
+#include "collect/file_entry.h"
 #include "digest/file_reader.h"
 
 // Bytes read and hashed at a time: large, so the file system can read ahead.

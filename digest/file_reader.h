@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "digest/owned_handle.h"
+#include "common/owned_handle.h"
 
 // A read that takes this long is worth overlapping with the hashing of the
 // chunk before it. A quicker one (the file is in the cache) costs less than

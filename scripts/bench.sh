@@ -106,7 +106,7 @@ for arch in "${arches[@]}"; do
   done
   # Built anew each time: it shares the program's digest code.
   "$arch-w64-mingw32-g++-posix" -O2 -static -municode -I"$top" "$bench/digest_loop.cpp" \
-    "$top/digest/md5.cpp" "$top/digest/sha256.cpp" "$top/digest/sha256_ni.cpp" \
+    "$top/hash/md5.cpp" "$top/hash/sha256.cpp" "$top/hash/sha256_ni.cpp" \
     -o "$tools/digest_loop-$arch.exe"
 done
 

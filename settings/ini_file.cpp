@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/job.h"
-#include "digest/owned_handle.h"
+#include "common/owned_handle.h"
 #include "settings/ini_rules.h"
 #include "settings/ini_text.h"
 #include "text/exact_path.h"

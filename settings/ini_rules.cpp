@@ -1,6 +1,6 @@
 #include "settings/ini_rules.h"
 
-#include "digest/digest_algorithm.h"
+#include "hash/hash_algorithm.h"
 #include "text/sjis.h"
 #include "text/url_transform.h"
 

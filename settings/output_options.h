@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "digest/digest_algorithm.h"
+#include "hash/hash_algorithm.h"
 #include "text/url_transform.h"
 
 // The placeholder head used until the INI file or /U names the real one.

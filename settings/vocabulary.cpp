@@ -34,3 +34,16 @@ void buildOutputVocabulary(OutputOptions& options) {
   options.CloseText += options.UseWideChar ? "）" : ")";
   options.CloseText += options.InsertNewLine ? "\r\n\r\n" : "\r\n";
 }
+
+const char* digestStageText(HashAlgorithm algorithm) {
+  return algorithm == HashAlgorithm::Sha256 ? "ファイルの SHA-256 値の取得中"
+                                            : "ファイルの MD5 値の取得中";
+}
+
+std::string digestSeparator(const OutputOptions& options) {
+  if (options.OutputTabText) return "\t";
+  std::string separator = options.UseWideChar ? "、" : ", ";
+  separator += digestName(options.DigestAlgorithm);
+  separator += options.UseWideChar ? "： " : ": ";
+  return separator;
+}

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "digest/file_entry.h"
+#include "collect/file_entry.h"
 #include "text/size_format.h"
 #include "text/stand_in.h"
 

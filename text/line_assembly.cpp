@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "settings/vocabulary.h"
 #include "text/url_transform.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "digest/file_entry.h"
+#include "collect/file_entry.h"
 #include "settings/output_options.h"
 #include "text/size_format.h"
 

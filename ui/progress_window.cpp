@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "app/cancel.h"
+#include "common/app_name.h"
 #include "ui/status_buffers.h"
 #include "ui/window_layout.h"
 

@@ -28,8 +28,6 @@ constexpr int IDI_APP = 102;
 constexpr UINT WM_STATUS_LINE1 = WM_USER + 1;
 constexpr UINT WM_STATUS_LINE2 = WM_USER + 2;
 
-constexpr const char* APP_NAME = "Quorvane";  // window class, title and message-box caption
-
 class ProgressWindow {
  public:
   ProgressWindow() = default;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/cancel.h"
+#include "common/app_name.h"
 #include "ui/progress_window.h"
 #include "ui/status_buffers.h"
 

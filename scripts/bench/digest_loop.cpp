@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "digest/md5.h"
-#include "digest/sha256.h"
+#include "hash/md5.h"
+#include "hash/sha256.h"
 
 namespace {
 

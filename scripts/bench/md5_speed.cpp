@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "digest/md5.h"
+#include "hash/md5.h"
 
 int main(int argc, char** argv) {
   const long mib = argc > 1 ? std::atol(argv[1]) : 0;

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "digest/sha256.h"
+#include "hash/sha256.h"
 
 int main(int argc, char** argv) {
   const long mib = argc > 2 ? std::atol(argv[1]) : 0;
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   }
 
   const std::uint32_t piece = 131072;
-  Sha256Context sha(portable ? Sha256Engine::Portable : Sha256Engine::ShaInstructions);
+  Sha256Context sha(portable ? Sha256Engine::Portable : Sha256Engine::Fastest);
   const auto start = std::chrono::steady_clock::now();
   for (std::size_t at = 0; at < size; at += piece) {
     const std::size_t left = size - at;

@@ -47,7 +47,8 @@ TEST(ClipboardOutput, HeldForTheWholeRunFailsWithAnOwnedErrorBox) {
   EXPECT_LE(message.shownMs, 20000) << out.summary();
   EXPECT_TRUE(out.window.shown) << out.summary();
   EXPECT_TRUE(message.ownedByWindow) << out.summary();
-  EXPECT_LE(out.endedMs - message.answeredMs, 3000) << out.summary();
+  // Ends soon after the answer, however busy the machine.
+  EXPECT_LE(out.endedMs - message.answeredMs, 10000) << out.summary();
   EXPECT_TRUE(out.sentinelKept) << out.summary();
 }
 

@@ -289,13 +289,19 @@ TEST_F(Digest, FileDeletedAfterCollectionGetsABoxAndNoDigest) {
 
 // A sparse file far larger than any digest finishes within the test: the
 // window comes up with the stage, the decoded name and a moving bar, and a
-// cancel ends the run at the next chunk.
+// cancel ends the run at the next chunk. The cancel waits until the shown
+// bar has moved twice, however long a busy machine takes for that.
 TEST_F(Digest, LargeFileShowsProgressAndCancelEndsTheRun) {
   const std::string name = "大きな ファイル.bin";
   ASSERT_TRUE(box_.writeFileOfSize(name, 16ull << 30));
   e2e::LaunchOptions options;
-  options.cancelAfterShownMs = 1500;
-  options.timeoutMs = 30000;
+  std::vector<int> shownBars;
+  options.cancelWhen = [&shownBars](const e2e::WindowState& state) {
+    if (!state.visible || state.bar < 0) return false;
+    if (shownBars.empty() || shownBars.back() != state.bar) shownBars.push_back(state.bar);
+    return shownBars.size() >= 3;
+  };
+  options.timeoutMs = 60000;
   const e2e::Outcome out = box_.run("/M " + e2e::quoted(box_.path(name)), options);
   ASSERT_TRUE(out.finished()) << out.summary();
 
@@ -324,9 +330,11 @@ TEST_F(Digest, LargeFileShowsProgressAndCancelEndsTheRun) {
   EXPECT_LT(positions.back(), 1024) << out.summary();
 
   EXPECT_EQ(out.exitCode, -11) << out.summary();
-  // One second's pause before the window closes, then the end.
+  // One second's pause before the window closes, then the end: soon, though
+  // a busy machine may take some seconds more (the exit code above already
+  // says the cancel, not the end of the file, ended the run).
   EXPECT_GE(out.endedMs - window.cancelPressedMs, 900) << out.summary();
-  EXPECT_LE(out.endedMs - window.cancelPressedMs, 3000) << out.summary();
+  EXPECT_LE(out.endedMs - window.cancelPressedMs, 10000) << out.summary();
   EXPECT_EQ(window.last().title, CANCELLED_TITLE) << out.summary();
   EXPECT_FALSE(IsWindow(window.handle));
   EXPECT_TRUE(out.messages.empty()) << out.summary();

@@ -564,6 +564,9 @@ class Watch : public RunControl {
     if (seen.timeline.empty() || !state.sameAs(seen.timeline.back())) {
       seen.timeline.push_back(state);
       if (options_.endWhen && options_.endWhen(state)) endNow_ = true;
+      if (options_.cancelWhen && seen.cancelPressedMs == NEVER && options_.cancelWhen(state)) {
+        pressCancel();
+      }
     }
     if (state.visible && !seen.shown) {
       seen.shown = true;

@@ -81,6 +81,10 @@ struct LaunchOptions {
   // this long after the launch, whether visible or not.
   std::int64_t cancelAfterShownMs = NEVER;
   std::int64_t cancelAfterLaunchMs = NEVER;
+  // Or press it once this returns true for a new state of the window: a
+  // test that needs the run to have got somewhere first waits for that,
+  // not for a time a busy machine may not reach it in.
+  std::function<bool(const struct WindowState&)> cancelWhen;
   // Called on the driver's thread right after the window was first seen
   // visible and its state recorded. Polling stops while it runs.
   std::function<void(RunControl&)> whenShown;

@@ -81,9 +81,10 @@ TEST(ProgressWindow, LongClipboardStageShowsTheWindowThenDone) {
   EXPECT_TRUE(done->visible);
   EXPECT_EQ(done->line2, "");
   EXPECT_GE(done->atMs, out.clipboardReleasedMs);
-  // "完了" stays for a second, then the process ends.
+  // "完了" stays for a second, then the process ends (soon, though a busy
+  // machine may take some seconds more).
   EXPECT_GE(out.endedMs - done->atMs, 700) << out.summary();
-  EXPECT_LE(out.endedMs - done->atMs, 3000) << out.summary();
+  EXPECT_LE(out.endedMs - done->atMs, 10000) << out.summary();
 }
 
 // The clipboard stage does not poll the cancel flag: the run still succeeds,

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "digest/md5.h"
+#include "hash/md5.h"
 #include "fuzz_check.h"
 
 #ifdef QV_FUZZ_OPENSSL

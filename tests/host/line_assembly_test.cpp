@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "digest/file_entry.h"
+#include "collect/file_entry.h"
 #include "settings/vocabulary.h"
 #include "text/line_assembly.h"
 #include "text/size_format.h"

@@ -1,4 +1,4 @@
-#include "digest/md5.h"
+#include "hash/md5.h"
 
 #include <gtest/gtest.h>
 

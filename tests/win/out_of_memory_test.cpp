@@ -19,7 +19,7 @@
 #include "app/exit_codes.h"
 #include "app/job.h"
 #include "app/out_of_memory.h"
-#include "digest/digest_entry.h"
+#include "digest/digest_pass.h"
 #include "test_support.h"
 #include "text/exact_path.h"
 

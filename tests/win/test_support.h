@@ -95,7 +95,7 @@ class TempTree {
     return file(relative, content);
   }
 
-  // A file of size zero bytes, sparse: quick to make however large.
+  // A file of `size` zero bytes, sparse: quick to make however large.
   std::string sparseFile(const std::string& relative, std::uint64_t size) const {
     const std::string full = path(relative);
     HANDLE handle = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -7,7 +7,7 @@ md5_data() { dataset big make_big; }
 
 md5_native() {
   local speed=$tools/md5_speed prog=() sum=() ssl=() out i size
-  g++ -O2 -I"$top" "$bench/md5_speed.cpp" "$top/digest/md5.cpp" -o "$speed"
+  g++ -O2 -I"$top" "$bench/md5_speed.cpp" "$top/hash/md5.cpp" -o "$speed"
   size=$(stat -c %s "$big")
   cache_big
   note "md5: warm-up, then $runs rounds"

@@ -18,7 +18,7 @@ sha256_native() {
   local speed=$tools/sha256_speed fast=() portable=() seconds=() sum=() ssl=() i size
   local -A out=()
   local engines=(portable)
-  g++ -O2 -I"$top" "$bench/sha256_speed.cpp" "$top/digest/sha256.cpp" "$top/digest/sha256_ni.cpp" \
+  g++ -O2 -I"$top" "$bench/sha256_speed.cpp" "$top/hash/sha256.cpp" "$top/hash/sha256_ni.cpp" \
     -o "$speed"
   "$speed" 1 sha >/dev/null 2>&1 && engines+=(sha)
   size=$(stat -c %s "$big")

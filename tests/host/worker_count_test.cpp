@@ -1,10 +1,10 @@
-#include "digest/digest_workers.h"
+#include "digest/worker_count.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(DigestWorkers, CountFollowsTheSettingTheProcessorsAndTheDisks) {
+TEST(WorkerCount, FollowsTheSettingTheProcessorsAndTheDisks) {
   const struct {
     unsigned setting;
     unsigned processors;

@@ -4,7 +4,7 @@
 
 // What the volumes a run reads from say of moving between files.
 enum class SeekPenalty {
-  None,      // solid-state: files side by side cost nothing extra
+  None,      // solid-state: several files at once cost nothing extra
   Unknown,   // a network drive, older Windows or no answer: taken as none
   Incurred,  // a rotating disk: reading two files at once makes its head seek
 };

@@ -1,4 +1,4 @@
-#include "digest/digest_workers.h"
+#include "digest/worker_count.h"
 
 #include <algorithm>
 

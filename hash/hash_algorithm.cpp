@@ -1,8 +1,7 @@
-#include "digest/digest_algorithm.h"
+#include "hash/hash_algorithm.h"
 
-#include "digest/md5.h"
-#include "digest/sha256.h"
-#include "settings/output_options.h"
+#include "hash/md5.h"
+#include "hash/sha256.h"
 
 namespace {
 
@@ -42,19 +41,6 @@ bool equalsIgnoringCase(const std::string& text, const char* upper) {
 
 const char* digestName(HashAlgorithm algorithm) {
   return algorithm == HashAlgorithm::Sha256 ? "SHA-256" : "MD5";
-}
-
-const char* digestStageText(HashAlgorithm algorithm) {
-  return algorithm == HashAlgorithm::Sha256 ? "ファイルの SHA-256 値の取得中"
-                                            : "ファイルの MD5 値の取得中";
-}
-
-std::string digestSeparator(const OutputOptions& options) {
-  if (options.OutputTabText) return "\t";
-  std::string separator = options.UseWideChar ? "、" : ", ";
-  separator += digestName(options.DigestAlgorithm);
-  separator += options.UseWideChar ? "： " : ": ";
-  return separator;
 }
 
 bool digestAlgorithmFromText(const std::string& text, HashAlgorithm& algorithm) {

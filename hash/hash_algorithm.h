@@ -1,31 +1,19 @@
-// Which digest /M adds (the DigestAlgorithm setting), the texts that name
-// it, and one interface over both, so the digest pass picks its algorithm
-// once and then feeds whichever it got.
+// Which digest /M adds (the DigestAlgorithm setting), its name and how it
+// is spelled in settings, and one interface over both algorithms, so the
+// digest pass picks its algorithm once and then feeds whichever it got.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-struct OutputOptions;
-
 enum class HashAlgorithm : std::uint8_t { Md5, Sha256 };
 
 // Room for the longest hex text of any algorithm and its terminating zero.
 constexpr std::uint32_t DIGEST_HEX_BUFFER_SIZE = 65;
 
-// The longest digestText: "、SHA-256： " (twelve bytes) and 64 digits.
-constexpr std::size_t LONGEST_DIGEST_TEXT_LENGTH = 12 + 64;
-
 // "MD5" or "SHA-256", as the output and the status line name it.
 const char* digestName(HashAlgorithm algorithm);
-
-// Status line 1 of the digest pass.
-const char* digestStageText(HashAlgorithm algorithm);
-
-// What stands in front of the hex digits in the chosen output form: a tab
-// in the tab form, else ", MD5: " or "、MD5： " (or the same with SHA-256).
-std::string digestSeparator(const OutputOptions& options);
 
 // A value of the INI key or of /H: "MD5", "SHA256" or "SHA-256" in any
 // case. False, leaving algorithm as it was, for anything else.

@@ -1,9 +1,9 @@
-#include "digest/sha256.h"
+#include "hash/sha256.h"
 
 #include <cstring>
 
-#include "digest/block_feed.h"
-#include "digest/sha256_blocks.h"
+#include "hash/block_feed.h"
+#include "hash/sha256_blocks.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -161,7 +161,6 @@ Sha256Context::Sha256Context(Sha256Engine engine) {
     case Sha256Engine::Portable:
       blocks = sha256BlocksPortable;
       break;
-    case Sha256Engine::ShaInstructions:
     case Sha256Engine::Fastest:
       blocks = fastestEngine();
       break;

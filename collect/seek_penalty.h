@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "digest/digest_workers.h"
+#include "digest/worker_count.h"
 
 // The answer of the volume that holds an opened file or folder: the volume
 // it really lies on, whatever junction or mount point led there. Unknown

@@ -1,4 +1,4 @@
-#include "digest/digest_entry.h"
+#include "digest/digest_pass.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "app/exit_codes.h"
 #include "app/job.h"
 #include "digest/file_reader.h"
-#include "digest/md5.h"
+#include "hash/md5.h"
 #include "test_support.h"
 #include "ui/status_buffers.h"
 
@@ -303,7 +303,7 @@ TEST(DigestPass, BoxesInWalkOrderOnAnyNumberOfWorkers) {
 // the user may replace or rewrite the later files meanwhile, and they are
 // digested as left. They start large (sparse), so workers that went on
 // reading would still hold them when the box comes up.
-TEST(DigestPass, NothingIsOpenWhileABoxWaitsAndLaterFilesAreMetAsLeft) {
+TEST(DigestPass, NothingIsOpenWhileABoxWaitsAndLaterFilesAreReadAsLeft) {
   TempTree folder;
   std::vector<FileEntry> files{entryFor(folder.patternFile("f0", 100))};
   for (int i = 1; i <= 4; ++i) files.push_back(entryFor(folder.path("f" + std::to_string(i))));

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "digest/file_entry.h"
+#include "collect/file_entry.h"
 
 static_assert(sizeof(CalendarTime) == sizeof(SYSTEMTIME), "CalendarTime mirrors SYSTEMTIME");
 

@@ -1,10 +1,10 @@
-#include "digest/seek_penalty.h"
+#include "collect/seek_penalty.h"
 
 #include <winioctl.h>
 
 #include <string>
 
-#include "digest/owned_handle.h"
+#include "common/owned_handle.h"
 
 namespace {
 

@@ -15,9 +15,8 @@ constexpr std::uint32_t SHA256_HEX_DIGEST_SIZE = 65;  // 64 digits and a termina
 using Sha256Blocks = void (*)(std::uint32_t state[8], const unsigned char* data, std::size_t count);
 
 enum class Sha256Engine {
-  Fastest,          // the SHA instructions when the processor has them, else portable
-  Portable,         // plain C++
-  ShaInstructions,  // x86 SHA extensions; portable where the processor lacks them
+  Fastest,   // the x86 SHA instructions when the processor has them, else portable
+  Portable,  // plain C++
 };
 
 // True when this processor runs the SHA instructions (and the SSSE3 and

@@ -1,4 +1,4 @@
-// The two block engines of SHA-256 and what they share; digest/sha256.h is
+// The two block engines of SHA-256 and what they share; hash/sha256.h is
 // the interface the rest of the program uses.
 #pragma once
 

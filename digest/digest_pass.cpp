@@ -1,18 +1,19 @@
-#include "digest/digest_entry.h"
+#include "digest/digest_pass.h"
 
 #include "app/cancel.h"
 #include "app/job.h"
-#include "digest/digest_workers.h"
-#include "digest/side_by_side.h"
+#include "common/app_name.h"
+#include "digest/worker_count.h"
+#include "digest/workers.h"
 #include "text/exact_path.h"
 #include "text/url_transform.h"
 
 namespace {
 
-// How long the thread that meets the entries naps when the earliest one is
-// not done, before it looks again, moves the bar by what was done
+// How long the run's thread sleeps while the entry being reported is not
+// done, before it looks again, moves the bar by the progress made
 // meanwhile and looks at the cancel flag.
-constexpr DWORD MEETING_PERIOD_MS = 10;
+constexpr DWORD REPORT_PERIOD_MS = 10;
 
 unsigned workersFor(const Job& job) {
   SYSTEM_INFO system{};
@@ -30,14 +31,14 @@ unsigned workersFor(const Job& job) {
 
 DigestPass::DigestPass(Job& job) : DigestPass(job, workersFor(job)) {}
 
-DigestPass::DigestPass(Job& job, unsigned workers, ThreadStarter startThread)
+DigestPass::DigestPass(Job& job, unsigned workerCount, ThreadStarter startThread)
     : job_(job),
-      workers_(workers),
+      workerCount_(workerCount),
       startThread_(std::move(startThread)),
       digest_(job.options, false) {}
 
 void DigestPass::digestAll(std::vector<FileEntry>& entries) {
-  if (!entries.empty()) digestSideBySide(entries);
+  if (!entries.empty()) digestWithWorkers(entries);
 }
 
 void DigestPass::digestFrom(std::vector<FileEntry>& entries, std::size_t index) {
@@ -69,45 +70,45 @@ void DigestPass::digestEntry(FileEntry& entry) {
   });
 }
 
-void DigestPass::pollCancel(SideBySide& lanes) {
+void DigestPass::pollCancel(Workers& workers) {
   if (!cancelFlag.load()) return;
   // The workers have stopped at their chunks, and every file is closed,
   // before the pause and the end of the run.
-  lanes.stop();
+  workers.stop();
   job_.checkCancel();
 }
 
-void DigestPass::digestSideBySide(std::vector<FileEntry>& entries) {
-  SideBySide lanes(entries, job_.options, workers_, startThread_);
+void DigestPass::digestWithWorkers(std::vector<FileEntry>& entries) {
+  Workers workers(entries, job_.options, workerCount_, startThread_);
   // No thread to be had: one file at a time, as on a single processor.
-  if (!lanes.start(0)) return digestFrom(entries, 0);
+  if (!workers.start(0)) return digestFrom(entries, 0);
   for (std::size_t index = 0; index < entries.size(); ++index) {
     showEntry(entries[index]);
-    // The bar moves with the earliest entry not yet met, as with one file
-    // at a time; what was done on later ones counts when they are met.
+    // The bar moves with the entry being reported, as with one file at a
+    // time; the progress on later ones counts when they are reported.
     std::int64_t counted = 0;
     const auto advance = [&] {
-      const std::int64_t work = lanes.workOf(index);
-      job_.advanceProgress(work - counted);
-      counted = work;
+      const std::int64_t progress = workers.progressOf(index);
+      job_.advanceProgress(progress - counted);
+      counted = progress;
     };
-    while (!lanes.waitFor(index, MEETING_PERIOD_MS)) {
+    while (!workers.waitUntilDone(index, REPORT_PERIOD_MS)) {
       advance();
-      pollCancel(lanes);
+      pollCancel(workers);
     }
     advance();
-    const std::string report = lanes.takeReport(index);
+    const std::string report = workers.takeReport(index);
     if (report.empty()) {
-      lanes.release(index);
-      pollCancel(lanes);
+      workers.markReported(index);
+      pollCancel(workers);
       continue;
     }
     // Nothing of the run is open or read while the box waits, so a later
-    // file the user locks, replaces or lets go meanwhile is met as one file
-    // at a time would meet it: what was done after this entry is done again.
-    lanes.stop();
+    // file the user locks, replaces or lets go meanwhile is read as one file
+    // at a time would read it: what was done after this entry is done again.
+    workers.stop();
     MessageBoxA(nullptr, report.c_str(), APP_NAME, MB_ICONERROR);
     job_.checkCancel();
-    if (!lanes.start(index + 1)) return digestFrom(entries, index + 1);
+    if (!workers.start(index + 1)) return digestFrom(entries, index + 1);
   }
 }

@@ -2,7 +2,7 @@
 // compiled for those instructions (and the SSSE3 and SSE4.1 ones it also
 // uses), so no other code of the program can come to need them; it runs
 // only where the processor reported them.
-#include "digest/sha256_blocks.h"
+#include "hash/sha256_blocks.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -1,4 +1,4 @@
-#include "digest/file_entry.h"
+#include "collect/file_entry.h"
 
 FileEntry::FileEntry(OutputOptions& options, const char* name, std::uint64_t byteSize,
                      const CalendarTime& localWriteTime, const std::string& urlPrefix,

@@ -1,9 +1,9 @@
-#include "digest/md5.h"
+#include "hash/md5.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "digest/block_feed.h"
+#include "hash/block_feed.h"
 
 namespace {
 
