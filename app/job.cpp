@@ -12,9 +12,10 @@ namespace {
 
 // The walk nests two calls per folder level (the folder and the child it
 // walks into), which hold its texts and its list of children, whose names
-// are on the heap: under 2 KB a level together. The longest path the file system takes (32,767 units) nests
-// at most 16,383 folders; the worker's stack is reserved for that deepest
-// walk, and only what a run uses of it is committed.
+// are on the heap: under 2 KB a level together. The longest path the file
+// system takes (32,767 units) nests at most 16,383 folders; the worker's
+// stack is reserved for that deepest walk, and only what a run uses of it
+// is committed.
 constexpr SIZE_T WORKER_STACK_BYTES = SIZE_T{16384} * 2048;
 
 const char* const TEXT_COPYING = "結果をクリップボードにコピー中";
