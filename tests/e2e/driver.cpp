@@ -839,24 +839,32 @@ Outcome launchLine(const std::string* ansiLine, const std::wstring* wideLine,
   const char* folder =
       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str();
   BOOL created = FALSE;
-  if (wideLine == nullptr) {
-    std::string mutableLine = *ansiLine;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    created = CreateProcessA(application, &mutableLine[0], nullptr, nullptr, FALSE,
-                             CREATE_SUSPENDED, nullptr, folder, &startup, &child);
-  } else {
-    // The module is the command line's first token, as for Explorer's Send To.
-    std::wstring mutableLine = *wideLine;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    const std::wstring wideFolder = folder == nullptr ? std::wstring() : widened(folder);
-    created = CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                             nullptr, folder == nullptr ? nullptr : wideFolder.c_str(), &startup,
-                             &child);
+  DWORD error = 0;
+  // Wine now and then loses a child before its first instruction (its loader
+  // could not reserve the address space) and reports ERROR_INTERNAL_ERROR. The
+  // program never ran, so starting it again is the same run.
+  for (int attempt = 0; attempt < 3 && !created; ++attempt) {
+    if (wideLine == nullptr) {
+      std::string mutableLine = *ansiLine;
+      STARTUPINFOA startup{};
+      startup.cb = sizeof startup;
+      created = CreateProcessA(application, &mutableLine[0], nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED, nullptr, folder, &startup, &child);
+    } else {
+      // The module is the command line's first token, as for Explorer's Send To.
+      std::wstring mutableLine = *wideLine;
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      const std::wstring wideFolder = folder == nullptr ? std::wstring() : widened(folder);
+      created = CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED, nullptr,
+                               folder == nullptr ? nullptr : wideFolder.c_str(), &startup, &child);
+    }
+    error = created ? 0 : GetLastError();
+    if (error != ERROR_INTERNAL_ERROR) break;
   }
   if (!created) {
-    out.failure = "CreateProcess failed with error " + num(GetLastError());
+    out.failure = "CreateProcess failed with error " + num(error);
     return out;
   }
   const std::uint64_t start = now();
